@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# One entry point for setting up, building, testing and demonstrating Zelk on
+# Debian 12. Run as root, or as a user who may use sudo (only apt-get needs it).
+#
+#   scripts/zelk.sh demo   install, build, make a demo task and open it in Zelk
+#   scripts/zelk.sh test   install, build with warnings as errors, run every test
+#   scripts/zelk.sh ci     test, then the sanitizer, fuzzing and Windows cross checks
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$here"
+jobs=$(nproc 2>/dev/null || echo 2)
+
+packages=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    libeigen3-dev libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
+    xvfb xauth xdotool imagemagick fonts-dejavu-core
+    g++-mingw-w64-x86-64-posix
+)
+
+install_packages() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_build() {  # dir, extra cmake args...
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+run_tests() {  # dir, extra ctest args...
+    local dir=$1
+    shift
+    QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure -j "$jobs" "$@"
+}
+
+cmd_test() {
+    install_packages
+    configure_build build -DZELK_WERROR=ON
+    run_tests build
+}
+
+cmd_sanitize() {
+    configure_build build-asan -DZELK_WERROR=ON -DZELK_SANITIZE=ON -DZELK_BUILD_BENCH=OFF \
+        -DCMAKE_BUILD_TYPE=Debug
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+    LSAN_OPTIONS=suppressions=$here/tests/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        run_tests build-asan -LE xvfb
+}
+
+cmd_fuzz() {
+    CXX=clang++ configure_build build-fuzz -DZELK_FUZZ=ON -DZELK_WITH_QT=OFF \
+        -DZELK_BUILD_TESTS=ON -DZELK_BUILD_BENCH=OFF
+    local found=0
+    for f in build-fuzz/tests/fuzz/fuzz_*; do
+        [ -x "$f" ] || continue
+        found=1
+        local name corpus
+        name=$(basename "$f")
+        corpus=$(mktemp -d)
+        cp -r "tests/fuzz/corpus/${name#fuzz_}/." "$corpus/" 2>/dev/null || true
+        echo "== $name"
+        "$f" -runs="${ZELK_FUZZ_RUNS:-200000}" -max_len=4096 -timeout=10 "$corpus" 2>&1 | tail -n 3
+        rm -rf "$corpus"
+    done
+    [ "$found" -eq 1 ] || { echo "no fuzz targets were built" >&2; return 1; }
+}
+
+cmd_cross() {
+    cmake -S . -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+        -DZELK_WITH_QT=OFF -DZELK_BUILD_TESTS=OFF -DZELK_BUILD_BENCH=OFF -DZELK_WERROR=ON >/dev/null
+    cmake --build build-mingw -j "$jobs"
+}
+
+cmd_demo() {
+    install_packages
+    configure_build build
+    local demo="${ZELK_DEMO_DIR:-$HOME/zelk-demo}"
+    "build/tools/zelk-fit/zelk-fit" --make-demo "$demo"
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        exec "build/src/app/zelk" --task "$demo"
+    fi
+    echo "No display is available: rendering the demo task with a fit run instead."
+    (cd "$demo" && "$here/build/tools/zelk-fit/zelk-fit" >/dev/null)
+    "build/tools/zelk-render/zelk-render" --dir "$demo" --fit-runs 1 --size 1024x768 -o "$demo/demo-fit.png"
+    echo "The plot is in $demo/demo-fit.png"
+}
+
+case "${1:-}" in
+    demo) cmd_demo ;;
+    test) cmd_test ;;
+    sanitize) install_packages; cmd_sanitize ;;
+    fuzz) install_packages; cmd_fuzz ;;
+    cross) install_packages; cmd_cross ;;
+    ci) cmd_test; cmd_sanitize; cmd_fuzz; cmd_cross ;;
+    *) echo "usage: $0 demo|test|ci|sanitize|fuzz|cross" >&2; exit 2 ;;
+esac

@@ -1,0 +1,46 @@
+#pragma once
+// The small layer standing where the operating system's services are used:
+// directories, file copies, launching a program and waiting for it. One
+// implementation per platform (Platform_posix.cpp, Platform_win32.cpp).
+// Programs are always started with argument vectors, never through a shell.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zelk::platform {
+
+std::string CurrentDirectory();
+bool SetCurrentDirectory(const std::string& path);
+
+// Where the editor is taken from: the Windows directory on Windows, the folder
+// of the running executable elsewhere.
+std::string WindowsDirectory();
+
+// Copies from over to, replacing an existing file.
+bool CopyFile(const std::string& from, const std::string& to);
+bool DeleteFile(const std::string& path);
+
+// dir joined with name by the platform's separator; an absolute name is used
+// as it is.
+std::string JoinPath(const std::string& dir, const std::string& name);
+bool IsAbsolutePath(const std::string& name);
+
+struct Launch {
+    std::string program;
+    std::vector<std::string> argv;  // argv[0] included
+};
+
+// How to open filePath in the editor: notepad.exe of the Windows directory on
+// Windows; elsewhere the command line in ZELK_EDITOR (split on blanks, the
+// path appended), or the bundled zelk-notepad in windowsDir. Like Notepad,
+// the bundled editor gets the path as argument 0 and again as argument 1.
+Launch EditorLaunch(const std::string& windowsDir, const std::string& filePath);
+
+// Starts program with argv and waits until it ends, calling whileWaiting now
+// and then (the GUI repaints there). Returns the exit code, or -1 when the
+// program could not be started.
+int LaunchAndWait(const std::string& program, const std::vector<std::string>& argv,
+                  const std::function<void()>& whileWaiting = {});
+
+}  // namespace zelk::platform

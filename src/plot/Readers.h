@@ -1,0 +1,20 @@
+#pragma once
+// The readers of the task's files. They report through the Host and read
+// relative names against the process's current directory.
+
+#include "plot/Host.h"
+#include "plot/PlotState.h"
+
+namespace zelk {
+
+// START_A.INP: file names, experiment flag and marker positions.
+void ReadTaskFile(PlotState& state, Host& host);
+
+// The axis file named by axisFile: ranges, steps, scale type, stacking.
+void ReadAxisFile(PlotState& state, Host& host);
+
+// The experimental file, the result file and EPS.res as experimentFlag and
+// fitRunCount call for; ends with a redraw request.
+void ReadCurveFiles(PlotState& state, Host& host);
+
+}  // namespace zelk

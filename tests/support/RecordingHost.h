@@ -1,0 +1,56 @@
+#pragma once
+// A Host for tests: records every message, redraw, launch and dialog, and turns
+// the fatal path into a FatalError exception so that nothing exits.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "plot/Host.h"
+
+namespace zelk::testing {
+
+class RecordingHost : public Host {
+public:
+    struct LaunchRecord {
+        std::string program;
+        std::vector<std::string> argv;
+        std::string waitingFor;
+    };
+
+    std::vector<std::string> messages;
+    std::vector<LaunchRecord> launches;
+    int redraws = 0;
+    int fatals = 0;
+    int dialogs = 0;
+
+    // What a launch does; by default nothing, exit code 0. Tests plug in a
+    // fake editor or the real platform launcher here.
+    std::function<int(const LaunchRecord&)> onLaunch;
+
+    // What the new-model dialog does with its data; by default OK unchanged.
+    std::function<bool(NewModelDlgData&)> onDialog;
+
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+
+    [[noreturn]] void Fatal(const std::string& text) override {
+        ++fatals;
+        messages.push_back(text);
+        throw FatalError(text);
+    }
+
+    void Redraw() override { ++redraws; }
+
+    int LaunchAndWait(const std::string& program, const std::vector<std::string>& argv,
+                      const std::string& waitingFor) override {
+        launches.push_back({program, argv, waitingFor});
+        return onLaunch ? onLaunch(launches.back()) : 0;
+    }
+
+    bool RunNewModelDialog(NewModelDlgData& data) override {
+        ++dialogs;
+        return onDialog ? onDialog(data) : true;
+    }
+};
+
+}  // namespace zelk::testing
