@@ -13,6 +13,11 @@ void ReadTaskFile(PlotState& state, Host& host);
 // The axis file named by axisFile: ranges, steps, scale type, stacking.
 void ReadAxisFile(PlotState& state, Host& host);
 
+// EPS.res in the current directory: its first number into target. Shows
+// "EPS.res - absent !!!" when the file cannot be opened and then leaves target
+// unchanged. Shared by the curve reader (eps) and the snapshot (epsPrevious).
+void ReadEpsValue(PlotState& state, Host& host, float& target);
+
 // The experimental file, the result file and EPS.res as experimentFlag and
 // fitRunCount call for; ends with a redraw request.
 void ReadCurveFiles(PlotState& state, Host& host);
