@@ -97,7 +97,7 @@ void CMainFrame::CreateToolBar() {
     toolBar_->setMovable(true);
     toolBar_->setFloatable(true);
     toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
-    toolBar_->setIconSize(QSize(32, 20));
+    toolBar_->setIconSize(QSize(36, 22));
     for (const ToolbarButton& button : ToolbarButtons()) {
         QAction* action = actions_.value(button.id);
         toolBar_->addAction(action);

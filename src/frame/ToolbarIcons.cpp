@@ -28,17 +28,21 @@ class LetterIconEngine : public QIconEngine {
         font.setBold(true);
         font.setPixelSize(1000);
         const QString text = QString::fromLatin1(button_.glyph);
-        // Largest pixel size whose letters fit the picture with a small margin.
-        const QRectF box = area.adjusted(area.width() * 0.06, area.height() * 0.06,
-                                         -area.width() * 0.06, -area.height() * 0.06);
-        const QRectF big = QFontMetricsF(font).tightBoundingRect(text);
+        // One letter size for every button: the largest at which the widest
+        // picture, "N:M", fits with a small margin.
+        const QRectF box = area.adjusted(area.width() * 0.06, area.height() * 0.08,
+                                         -area.width() * 0.06, -area.height() * 0.08);
+        const QRectF big = QFontMetricsF(font).tightBoundingRect(QStringLiteral("N:M"));
         const double scale = std::min(box.width() / std::max(1.0, big.width()),
                                       box.height() / std::max(1.0, big.height()));
         font.setPixelSize(std::max(1, static_cast<int>(1000 * scale)));
         painter->setFont(font);
-        const QRectF tight = QFontMetricsF(font).tightBoundingRect(text);
+        // Centred across, and on one common baseline down.
+        const QFontMetricsF metrics(font);
+        const QRectF tight = metrics.tightBoundingRect(text);
+        const QRectF reference = metrics.tightBoundingRect(QStringLiteral("N:M"));
         const QPointF origin(box.center().x() - tight.center().x(),
-                             box.center().y() - tight.center().y());
+                             box.center().y() - reference.center().y());
         painter->setPen(disabled ? QColor(128, 128, 128) : button_.ink);
         painter->drawText(origin, text);
         painter->restore();

@@ -14,6 +14,7 @@
 #include "frame/CMainFrame.h"
 #include "frame/CZelkView.h"
 #include "plot/PlotState.h"
+#include "support/QtPrinters.h"
 #include "support/RecordingHost.h"
 #include "support/TaskFolder.h"
 
