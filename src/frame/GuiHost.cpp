@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QMessageBox>
-#include <QThread>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -68,8 +67,8 @@ void GuiHost::Redraw() {
 }
 
 void GuiHost::ProcessEventsWhileWaiting() {
+    // The launcher pauses between calls; here only what is pending is handled.
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(10);
 }
 
 int GuiHost::LaunchAndWait(const std::string& program, const std::vector<std::string>& argv,
