@@ -78,9 +78,27 @@ void CZelkView::LoadTaskWithoutEditor() {
 }
 
 void CZelkView::paintEvent(QPaintEvent*) {
+    if (width() <= 0 || height() <= 0) {
+        return;
+    }
     QPainter painter(this);
-    QPainterSurface surface(painter);
-    DrawPass(*state_, *plotter_, surface);
+    if (devicePixelRatioF() != 1.0) {
+        // Qt draws the lines at the screen's scale, so they stay sharp.
+        QPainterSurface surface(painter);
+        DrawPass(*state_, *plotter_, surface);
+        return;
+    }
+    // At scale 1 the pass paints into an image first: there the surface sets
+    // every pixel exactly as the plot's pixel rules say, and fast.
+    if (frame_.size() != size()) {
+        frame_ = QImage(size(), QImage::Format_RGB32);
+    }
+    {
+        QPainter imagePainter(&frame_);
+        QPainterSurface surface(imagePainter);
+        DrawPass(*state_, *plotter_, surface);
+    }
+    painter.drawImage(0, 0, frame_);
 }
 
 void CZelkView::resizeEvent(QResizeEvent* event) {

@@ -3,6 +3,7 @@
 // and the task commands; painting hands the state to the drawing pass, and
 // every command of the system's own ends up in TaskCommands.
 
+#include <QImage>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -75,6 +76,7 @@ class CZelkView : public QWidget {
     std::unique_ptr<TaskCommands> commands_;
     std::unique_ptr<QPrinter> printer_;
     DialogRunner dialogRunner_;
+    QImage frame_;  // the picture of the last paint, reused while the size stays
 };
 
 }  // namespace zelk
