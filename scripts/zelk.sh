@@ -18,9 +18,32 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth xdotool imagemagick fonts-dejavu-core
     g++-mingw-w64-x86-64-posix
+    locales
 )
 
+as_root() {
+    if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi
+}
+
+# The reader tests run under a comma-decimal locale to prove that numbers read
+# the same everywhere; generate it once when the system lacks it.
+ensure_test_locale() {
+    locale -a 2>/dev/null | grep -ix 'de_DE\.utf-\?8' >/dev/null && return 0
+    echo "Generating the de_DE.UTF-8 locale for the tests"
+    if grep -q '^# *de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+        as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    elif ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+        echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    fi
+    as_root locale-gen >/dev/null
+}
+
 install_packages() {
+    install_missing_packages
+    ensure_test_locale
+}
+
+install_missing_packages() {
     local missing=()
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
