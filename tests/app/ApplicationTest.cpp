@@ -19,7 +19,7 @@
 #include "frame/CZelkView.h"
 #include "plot/PlotState.h"
 #include "support/QtPrinters.h"
-#include "support/TaskFolder.h"
+#include "support/SampleTask.h"
 
 namespace zelk {
 namespace {
@@ -115,7 +115,7 @@ TEST_F(Application, TaskFolderWithoutTaskFileEndsStartUp) {
 }
 
 TEST_F(Application, TaskOptionLoadsTheTaskAndMakesItsFolderCurrent) {
-    testing::TaskFolder task;
+    testing::SampleTask task;
     const QString before = QDir::currentPath();
     QDir::setCurrent(QDir::tempPath());
     Start({"--task", task.path()});
@@ -128,7 +128,7 @@ TEST_F(Application, TaskOptionLoadsTheTaskAndMakesItsFolderCurrent) {
 }
 
 TEST_F(Application, CtrlNAfterAFitResetsTheCountersAndKeepsTheTask) {
-    testing::TaskFolder task;
+    testing::SampleTask task;
     Start({"--task", task.path()});
     app.mainFrame()->SetDocumentTitle("x");
     state().fitRunCount = 2;
@@ -162,7 +162,7 @@ TEST_F(Application, SaveCancelledWritesNothing) {
 }
 
 TEST_F(Application, CtrlOChangesOnlyCaptionRecentListAndCounters) {
-    testing::TaskFolder task;
+    testing::SampleTask task;
     Start({"--task", task.path()});
     state().fitRunCount = 4;
     openChoice = dir.filePath("other.dat");

@@ -16,7 +16,7 @@
 #include "plot/PlotState.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingHost.h"
-#include "support/TaskFolder.h"
+#include "support/SampleTask.h"
 
 namespace zelk::testing {
 
@@ -59,7 +59,7 @@ class FrameFixture : public ::testing::Test {
 
     PlotState& state() { return view->state(); }
 
-    TaskFolder task;
+    SampleTask task;
     RecordingHost host;
     std::unique_ptr<CMainFrame> frame;
     CZelkView* view = nullptr;

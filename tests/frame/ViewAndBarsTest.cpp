@@ -59,7 +59,7 @@ TEST_F(FrameFixture, InitialUpdateResetsOnlyTheCounters) {
     EXPECT_EQ(state().experimental.pointCount, points);
 }
 
-TEST_F(FrameFixture, TaskFolderLoadsWithoutTheEditor) {
+TEST_F(FrameFixture, TaskLoadsWithoutTheEditor) {
     view->LoadTaskWithoutEditor();
     EXPECT_TRUE(host.launches.empty());
     EXPECT_EQ(state().workDir, QDir::currentPath().toStdString());

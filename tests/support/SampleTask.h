@@ -9,9 +9,9 @@
 
 namespace zelk::testing {
 
-class TaskFolder {
+class SampleTask {
   public:
-    TaskFolder() : previous_(QDir::currentPath()) {
+    SampleTask() : previous_(QDir::currentPath()) {
         Write("START_A.INP",
               "Task of the GUI tests\n"
               "options file:\n"
@@ -34,9 +34,9 @@ class TaskFolder {
         Write("model.inp", "model\n");
         QDir::setCurrent(dir_.path());
     }
-    ~TaskFolder() { QDir::setCurrent(previous_); }
-    TaskFolder(const TaskFolder&) = delete;
-    TaskFolder& operator=(const TaskFolder&) = delete;
+    ~SampleTask() { QDir::setCurrent(previous_); }
+    SampleTask(const SampleTask&) = delete;
+    SampleTask& operator=(const SampleTask&) = delete;
 
     QString path() const { return dir_.path(); }
     QString File(const QString& name) const { return dir_.filePath(name); }
