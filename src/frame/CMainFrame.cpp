@@ -214,6 +214,15 @@ void CMainFrame::WriteSettings() const {
     settings.setValue(QStringLiteral("Settings/Geometry"), saveGeometry());
 }
 
+bool CMainFrame::event(QEvent* event) {
+    // While a program is waited for, the status bar keeps saying so: a
+    // pointer leaving the menu bar must not put a prompt or "Ready" there.
+    if (event->type() == QEvent::StatusTip && view_->busy()) {
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // While the editor or the fitting program runs the window stays.
     if (view_->busy()) {

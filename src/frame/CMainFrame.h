@@ -58,6 +58,7 @@ class CMainFrame : public QMainWindow {
     void commandRouted(int id, const QString& handler);
 
   protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -75,7 +75,7 @@ check "experimental curve 0 (0,0,255)" "$(count "$work/loaded.png" 0000FF)" 20
 if [ "$with_fit" = 1 ]; then
     check "fitted curve 0 (255,0,0)" "$(count "$work/fitted.png" FF0000)" 20
 fi
-if [ "$fail" -ne 0 ] && [ -n "${ZELK_SMOKE_KEEP:-}" ]; then
+if [ -n "${ZELK_SMOKE_KEEP:-}" ]; then  # to look at them
     cp "$work"/*.png "$ZELK_SMOKE_KEEP"/
 fi
 exit "$fail"
