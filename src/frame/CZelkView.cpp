@@ -30,6 +30,8 @@ CZelkView::CZelkView(QWidget* parent)
     setObjectName(QStringLiteral("CZelkView"));
     setAttribute(Qt::WA_OpaquePaintEvent);  // the drawing pass paints every pixel
     setFocusPolicy(Qt::StrongFocus);
+    // The right button belongs to the axis command; no menu opens after it.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     setMinimumSize(1, 1);
     connect(guiHost_.get(), &GuiHost::busyChanged, this, &CZelkView::busyChanged);
 }
