@@ -101,7 +101,11 @@ void TaskCommands::EditInNotepad(const std::string& targetFile,
     state_.editedFile = targetFile;
     // A name that is a full path is used as it is; others are put under workDir.
     const std::string filePath = platform::JoinPath(state_.workDir, state_.editedFile);
-    const platform::Launch editor = platform::EditorLaunch(state_.windowsDir, filePath);
+    // Before the first "&Set Task" no editor folder is recorded yet; the
+    // editor is then still found where it will be recorded.
+    const std::string editorDir =
+        state_.windowsDir.empty() ? platform::WindowsDirectory() : state_.windowsDir;
+    const platform::Launch editor = platform::EditorLaunch(editorDir, filePath);
     host_.LaunchAndWait(editor.program, editor.argv,
                         "Waiting for the editor to close: " + state_.editedFile);
     // The readers that follow an edit open their files relative to the

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/Platform.h"
+#include "support/ScopedEnv.h"
 #include "support/TaskFolder.h"
 
 namespace zelk::platform {
@@ -28,30 +30,9 @@ void MakeExecutable(const std::string& path, const std::string& script) {
 }
 
 // Sets or clears ZELK_EDITOR for one test.
-class EditorVariable {
+class EditorVariable : public zelk::testing::ScopedEnv {
   public:
-    explicit EditorVariable(const char* value) {
-        if (const char* old = std::getenv("ZELK_EDITOR")) {
-            saved_ = old;
-            hadValue_ = true;
-        }
-        if (value != nullptr) {
-            ::setenv("ZELK_EDITOR", value, 1);
-        } else {
-            ::unsetenv("ZELK_EDITOR");
-        }
-    }
-    ~EditorVariable() {
-        if (hadValue_) {
-            ::setenv("ZELK_EDITOR", saved_.c_str(), 1);
-        } else {
-            ::unsetenv("ZELK_EDITOR");
-        }
-    }
-
-  private:
-    std::string saved_;
-    bool hadValue_ = false;
+    explicit EditorVariable(const char* value) : ScopedEnv("ZELK_EDITOR", value) {}
 };
 
 TEST(Directories, CurrentDirectoryHasNoLengthLimit) {
