@@ -58,7 +58,7 @@ TEST_F(CommandsTest, EditorCommandsCheckOpenAndWaitForTheirFile) {
 }
 
 TEST_F(CommandsTest, OtherIdsAreNotTaskCommands) {
-    for (int id : {0, 32770, 32773, ID_FILE_OPEN, ID_APP_ABOUT}) {
+    for (int id : {0, 32770, 32773, int{ID_FILE_OPEN}, int{ID_APP_ABOUT}}) {
         EXPECT_FALSE(commands.Execute(id)) << id;
     }
     EXPECT_TRUE(host.launches.empty());
