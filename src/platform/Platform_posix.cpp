@@ -1,6 +1,7 @@
 // The platform layer on Linux and other POSIX systems.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -226,8 +227,21 @@ int LaunchAndWait(const std::string& program, const std::vector<std::string>& ar
 
     // posix_spawn, not posix_spawnp: the program is taken as named, relative
     // to the current directory, never looked up on PATH.
+    // The program starts with default signal handling and nothing blocked,
+    // whatever the GUI has set up for itself.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    ::posix_spawnattr_setsigmask(&attributes, &signals);
+    sigfillset(&signals);
+    ::posix_spawnattr_setsigdefault(&attributes, &signals);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, args.data(), environ) != 0) {
+    const int spawned =
+        ::posix_spawn(&pid, program.c_str(), nullptr, &attributes, args.data(), environ);
+    ::posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
         return -1;
     }
     int status = 0;

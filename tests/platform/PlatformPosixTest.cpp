@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -213,6 +214,16 @@ TEST(Launch, WhileWaitingRunsUntilTheProgramEnds) {
     });
     EXPECT_EQ(code, 3);
     EXPECT_GE(calls, 1);
+}
+
+TEST(Launch, ProgramStartsWithDefaultSignalHandling) {
+    TaskFolder folder;
+    MakeExecutable("terminates itself", "#!/bin/sh\nkill -TERM $$\nexit 0\n");
+    // What a GUI may have set up for itself must not reach the program.
+    const auto old = std::signal(SIGTERM, SIG_IGN);
+    const int code = LaunchAndWait("terminates itself", {"terminates itself"});
+    std::signal(SIGTERM, old);
+    EXPECT_EQ(code, 128 + SIGTERM);
 }
 
 }  // namespace
