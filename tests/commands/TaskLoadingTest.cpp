@@ -86,6 +86,24 @@ TEST_F(TaskLoadingTest, TaskFileStillMissingAfterTheEditorChangesNothing) {
     EXPECT_GE(host.redraws, 1);
 }
 
+TEST_F(TaskLoadingTest, FilesVanishingUnderTheEditorNeverStopTheCommand) {
+    WriteTask();
+    host.onLaunch = [](const RecordingHost::LaunchRecord& launch) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(launch.argv.at(1), error)) {
+            std::filesystem::remove(launch.argv.at(1), error);
+        }
+        return 0;
+    };
+    commands.Execute(ID_SET_TASK);
+    // The task file was there for the check and gone for the read: nothing
+    // was read, so no axis file is known either.
+    EXPECT_EQ(host.messages, Strings{"CAN NOT FIND FILE: fileAXIS"});
+    EXPECT_EQ(host.fatals, 0);
+    EXPECT_EQ(host.launches.size(), 2u);
+    EXPECT_EQ(state->modelFile, "");
+}
+
 TEST_F(TaskLoadingTest, ShortTaskFileIsFatalAndNothingRunsAfterIt) {
     WriteText("START_A.INP", "only\nthree\nlines\n");
     EXPECT_THROW(commands.Execute(ID_SET_TASK), FatalError);
