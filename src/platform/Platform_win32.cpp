@@ -70,7 +70,9 @@ bool HasExtension(const std::string& program) {
     return dot != std::string::npos && (separator == std::string::npos || dot > separator);
 }
 
-HANDLE StartProcess(const std::string& program, const std::vector<std::string>& argv) {
+// The process handle, or nullptr with the reason in error.
+HANDLE StartProcess(const std::string& program, const std::vector<std::string>& argv,
+                    DWORD& error) {
     std::wstring commandLine = Wide(rules::BuildWindowsCommandLine(argv));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -79,6 +81,7 @@ HANDLE StartProcess(const std::string& program, const std::vector<std::string>& 
     // relative name is taken from the current directory.
     if (!::CreateProcessW(Wide(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                           nullptr, nullptr, &startup, &info)) {
+        error = ::GetLastError();
         return nullptr;
     }
     ::CloseHandle(info.hThread);
@@ -127,10 +130,11 @@ int LaunchAndWait(const std::string& program, const std::vector<std::string>& ar
     if (program.empty()) {
         return -1;
     }
-    HANDLE process = StartProcess(program, argv);
-    if (process == nullptr && ::GetLastError() == ERROR_FILE_NOT_FOUND && !HasExtension(program)) {
+    DWORD error = 0;
+    HANDLE process = StartProcess(program, argv, error);
+    if (process == nullptr && error == ERROR_FILE_NOT_FOUND && !HasExtension(program)) {
         // The runtime's launcher tried ".exe" for a name without extension.
-        process = StartProcess(program + ".exe", argv);
+        process = StartProcess(program + ".exe", argv, error);
     }
     if (process == nullptr) {
         return -1;
