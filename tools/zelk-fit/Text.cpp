@@ -78,12 +78,12 @@ std::vector<std::string_view> SplitWords(std::string_view line, bool commentsAll
     std::size_t i = 0;
     while (i < line.size()) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r' ||
-                                   line[i] == '\v' || line[i] == '\f')) {
+                                   line[i] == '\n' || line[i] == '\v' || line[i] == '\f')) {
             ++i;
         }
         const std::size_t start = i;
         while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
-               line[i] != '\v' && line[i] != '\f') {
+               line[i] != '\n' && line[i] != '\v' && line[i] != '\f') {
             ++i;
         }
         if (i > start) {

@@ -1,0 +1,189 @@
+#include "NotepadWindow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTextBlock>
+
+namespace zelk::notepad {
+
+NotepadWindow::NotepadWindow(QWidget* parent) : QMainWindow(parent) {
+    editor_ = new QPlainTextEdit(this);
+    const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    editor_->setFont(font);
+    editor_->setTabStopDistance(8 * QFontMetricsF(font).horizontalAdvance(QLatin1Char(' ')));
+    // Task files are columns of numbers: wrapping would hide their shape.
+    editor_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    setCentralWidget(editor_);
+
+    position_ = new QLabel(this);
+    format_ = new QLabel(this);
+    format_->setContentsMargins(16, 0, 4, 0);
+    statusBar()->addPermanentWidget(position_);
+    statusBar()->addPermanentWidget(format_);
+
+    askClose_ = [this] {
+        const auto answer = QMessageBox::question(
+            this, QStringLiteral("Zelk Notepad"),
+            QStringLiteral("Save the changes to \"%1\"?")
+                .arg(document_.Path().isEmpty() ? QStringLiteral("Untitled")
+                                                : QFileInfo(document_.Path()).fileName()),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+        return answer == QMessageBox::Save      ? CloseAnswer::kSave
+               : answer == QMessageBox::Discard ? CloseAnswer::kDiscard
+                                                : CloseAnswer::kCancel;
+    };
+    reportError_ = [this](const QString& text) {
+        QMessageBox::warning(this, QStringLiteral("Zelk Notepad"), text);
+    };
+    askPath_ = [this] { return QFileDialog::getSaveFileName(this, QStringLiteral("Save As")); };
+
+    CreateActions();
+    connect(editor_->document(), &QTextDocument::modificationChanged, this,
+            &QWidget::setWindowModified);
+    connect(editor_, &QPlainTextEdit::cursorPositionChanged, this, &NotepadWindow::UpdatePosition);
+    resize(800, 600);
+    UpdateTitle();
+    UpdatePosition();
+}
+
+void NotepadWindow::CreateActions() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* save = file->addAction(QStringLiteral("&Save"), this, [this] { Save(); });
+    save->setShortcut(QKeySequence::Save);
+    file->addSeparator();
+    QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction* undo = edit->addAction(QStringLiteral("&Undo"), editor_, &QPlainTextEdit::undo);
+    undo->setShortcut(QKeySequence::Undo);
+    QAction* redo = edit->addAction(QStringLiteral("&Redo"), editor_, &QPlainTextEdit::redo);
+    redo->setShortcut(QKeySequence::Redo);
+    edit->addSeparator();
+    edit->addAction(QStringLiteral("Cu&t"), editor_, &QPlainTextEdit::cut)
+        ->setShortcut(QKeySequence::Cut);
+    edit->addAction(QStringLiteral("&Copy"), editor_, &QPlainTextEdit::copy)
+        ->setShortcut(QKeySequence::Copy);
+    edit->addAction(QStringLiteral("&Paste"), editor_, &QPlainTextEdit::paste)
+        ->setShortcut(QKeySequence::Paste);
+    edit->addAction(QStringLiteral("Select &All"), editor_, &QPlainTextEdit::selectAll)
+        ->setShortcut(QKeySequence::SelectAll);
+    // The editor's own shortcuts would otherwise be ambiguous with the menu's.
+    for (QAction* action : edit->actions()) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    }
+    QAction* wrap =
+        menuBar()->addMenu(QStringLiteral("&View"))->addAction(QStringLiteral("&Wrap Long Lines"));
+    wrap->setCheckable(true);
+    connect(wrap, &QAction::toggled, this, [this](bool on) {
+        editor_->setLineWrapMode(on ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    });
+}
+
+bool NotepadWindow::Open(const QString& path) {
+    QString text;
+    QString error;
+    readFailed_ = false;
+    const QString absolute = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    bool ok = true;
+    if (absolute.isEmpty()) {
+        document_ = NotepadDocument();
+    } else if (!document_.Load(absolute, text, error)) {
+        readFailed_ = true;
+        ok = false;
+        reportError_(error);
+    }
+    editor_->setPlainText(text);
+    editor_->document()->setModified(false);
+    statusBar()->showMessage(document_.IsNew() && !absolute.isEmpty() && ok
+                                 ? QStringLiteral("New file: saving creates it")
+                                 : QString());
+    UpdateTitle();
+    UpdatePosition();
+    return ok;
+}
+
+bool NotepadWindow::Save() {
+    if (readFailed_) {
+        reportError_(QStringLiteral("\"%1\" could not be read, so it is not overwritten.")
+                         .arg(document_.Path()));
+        return false;
+    }
+    if (document_.Path().isEmpty()) {
+        const QString chosen = askPath_();
+        if (chosen.isEmpty()) {
+            return false;
+        }
+        document_.SetPath(QFileInfo(chosen).absoluteFilePath());
+    }
+    QString error;
+    if (!document_.Save(editor_->toPlainText(), error)) {
+        reportError_(error);
+        return false;
+    }
+    editor_->document()->setModified(false);
+    statusBar()->showMessage(QStringLiteral("Saved"), 3000);
+    UpdateTitle();
+    return true;
+}
+
+bool NotepadWindow::IsModified() const {
+    return editor_->document()->isModified();
+}
+
+void NotepadWindow::closeEvent(QCloseEvent* event) {
+    if (!IsModified()) {
+        event->accept();
+        return;
+    }
+    switch (askClose_()) {
+        case CloseAnswer::kSave:
+            if (Save()) {
+                event->accept();
+            } else {
+                event->ignore();
+            }
+            return;
+        case CloseAnswer::kDiscard:
+            event->accept();
+            return;
+        case CloseAnswer::kCancel:
+            event->ignore();
+            return;
+    }
+}
+
+void NotepadWindow::UpdateTitle() {
+    const QString path = document_.Path();
+    if (path.isEmpty()) {
+        setWindowTitle(QStringLiteral("Untitled[*] - Zelk Notepad"));
+    } else {
+        const QFileInfo info(path);
+        setWindowTitle(QStringLiteral("%1[*] - %2 - Zelk Notepad")
+                           .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
+    }
+    setWindowModified(IsModified());
+    format_->setText(document_.FormatLabel());
+}
+
+QString NotepadWindow::PositionText() const {
+    const QTextCursor cursor = editor_->textCursor();
+    return QStringLiteral("Ln %1, Col %2")
+        .arg(cursor.blockNumber() + 1)
+        .arg(cursor.positionInBlock() + 1);
+}
+
+void NotepadWindow::UpdatePosition() {
+    position_->setText(PositionText());
+}
+
+}  // namespace zelk::notepad
