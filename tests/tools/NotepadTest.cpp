@@ -19,19 +19,27 @@
 namespace zelk::notepad {
 namespace {
 
-// Created on first use, so that listing the tests needs no display.
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "test_zelk_notepad";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QApplication> app;
-    if (!app) {
+// The application object lives from the first test to the last: created by
+// the environment, not at start-up, so that listing the tests needs no
+// display, and destroyed before the process's own exit handlers run.
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
-        app = std::make_unique<QApplication>(argc, argv);
+        app_ = std::make_unique<QApplication>(argc_, argv_);
     }
-}
+    void TearDown() override { app_.reset(); }
+
+  private:
+    int argc_ = 1;
+    char name_[18] = "test_zelk_notepad";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 QByteArray ReadBytes(const QString& path) {
     QFile file(path);
@@ -170,7 +178,6 @@ TEST(NotepadArguments, PathIsArgumentOneWhicheverConventionStartedIt) {
 class NotepadWindowTest : public NotepadFiles {
   protected:
     void SetUp() override {
-        EnsureApplication();
         questions_ = 0;
         window_ = std::make_unique<NotepadWindow>();
         window_->SetCloseQuestion([this] {
