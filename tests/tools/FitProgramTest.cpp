@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +16,10 @@
 #include "CurveFile.h"
 #include "Model.h"
 #include "Text.h"
+#include "plot/PlotState.h"
+#include "plot/Readers.h"
+#include "support/RecordingHost.h"
+#include "support/TempDir.h"
 
 namespace zelk::fit {
 namespace {
@@ -153,6 +158,45 @@ TEST_F(FitProgram, DemoFolderWithBlanksRunsEndToEnd) {
     const Model fittedModel = ParseModel(Read(demo_ / "newmod.res"), "newmod.res");
     EXPECT_EQ(fittedModel.curves.size(), 3u);
     EXPECT_FALSE(fs::exists(demo_ / "newmod.res.part"));
+}
+
+// What the demo and a fit leave behind is what Zelk's own readers take.
+TEST_F(FitProgram, ZelksReadersTakeEveryFileOfTheDemoAndTheFit) {
+    ASSERT_EQ(MakeDemoAndFit().status, 0);
+    const std::string epsText = Read(demo_ / "EPS.res");
+    const double eps = *ParseNumber(SplitWords(epsText, false).at(0));
+
+    const zelk::testing::ScopedCurrentDir inDemo(demo_);
+    auto state = std::make_unique<zelk::PlotState>();
+    zelk::testing::RecordingHost host;
+    state->fitRunCount = 1;
+    zelk::ReadTaskFile(*state, host);
+    zelk::ReadAxisFile(*state, host);
+    zelk::ReadCurveFiles(*state, host);
+    EXPECT_TRUE(host.messages.empty()) << host.messages.front();
+    EXPECT_EQ(fs::canonical(state->fitProgram), fs::canonical(ZELK_FIT_PROGRAM));
+    EXPECT_EQ(state->experimentFlag, 1);
+    EXPECT_TRUE(state->xMin < state->markerX1 && state->markerX2 < state->xMax);
+    EXPECT_EQ(state->scaleType, 1);
+    EXPECT_GT(state->stackOffset, 0.0f);
+    for (const zelk::CurveSet* set : {&state->experimental, &state->result}) {
+        EXPECT_EQ(set->pointCount, 401);
+        EXPECT_EQ(set->curveCount, 3);
+        EXPECT_EQ(set->x[400], 100.0f);
+    }
+    // Stacked with the axis file's offset, no curve reaches into its
+    // neighbour's band or out of the plot.
+    for (const zelk::CurveSet* set : {&state->experimental, &state->result}) {
+        for (int c = 0; c < 3; ++c) {
+            for (int p = 0; p < 401; ++p) {
+                const float v = set->y[static_cast<std::size_t>(p * zelk::MAX_CURVES + c)];
+                EXPECT_GT(v, state->yMin);
+                EXPECT_LT(v, state->stackOffset);
+            }
+        }
+    }
+    EXPECT_LE(3 * state->stackOffset, state->yMax);
+    EXPECT_FLOAT_EQ(state->eps, static_cast<float>(eps));
 }
 
 TEST_F(FitProgram, NewModelAsModelContinuesFromTheFit) {
