@@ -70,7 +70,10 @@ TEST_F(NotepadFiles, UneditedFilesAreWrittenBackByteForByte) {
         "bom\r\n",
         "caf\xC3\xA9 \xE2\x82\xAC\n",
         "latin-1 caf\xE9\r\n\xFF\r\n",
-        "\n\n\r\n\r\n\r\n",  // mixed: written in the more frequent CRLF
+        "\n\n\r\n\r\n\r\n",
+        "mixed\nline\r\nends\rstay\n\r",
+        "non-breaking\xC2\xA0space\n",
+        "latin-1 non-breaking\xA0space\n",
         "\t tabs\t\n  trailing blanks  \n",
     };
     for (const QByteArray& bytes : cases) {
@@ -81,13 +84,9 @@ TEST_F(NotepadFiles, UneditedFilesAreWrittenBackByteForByte) {
         QString error;
         ASSERT_TRUE(document.Load(path, text, error)) << error.toStdString();
         EXPECT_FALSE(text.contains(QLatin1Char('\r')));
-        // Lines the user did not touch; only a mixed file may change.
-        ASSERT_TRUE(document.Save(text, error)) << error.toStdString();
-        if (bytes == "\n\n\r\n\r\n\r\n") {
-            EXPECT_EQ(ReadBytes(path), QByteArray("\r\n\r\n\r\n\r\n\r\n"));
-        } else {
-            EXPECT_EQ(ReadBytes(path), bytes) << bytes.toStdString();
-        }
+        ASSERT_TRUE(document.Save(text.split(QLatin1Char('\n')), document.Format().lineEnds, error))
+            << error.toStdString();
+        EXPECT_EQ(ReadBytes(path), bytes) << bytes.toStdString();
     }
 }
 
@@ -112,7 +111,9 @@ TEST_F(NotepadFiles, NewLinesTakeTheFilesLineEnd) {
         QString text;
         QString error;
         ASSERT_TRUE(document.Load(path, text, error));
-        ASSERT_TRUE(document.Save(text + QStringLiteral("new\nline\n"), error));
+        const QString edited = text + QStringLiteral("new\nline\n");
+        ASSERT_TRUE(
+            document.Save(edited.split(QLatin1Char('\n')), document.Format().lineEnds, error));
         EXPECT_EQ(ReadBytes(path), c.after) << c.before.toStdString();
     }
 }
@@ -126,7 +127,7 @@ TEST_F(NotepadFiles, MissingFileIsNewAndSavingCreatesItWithoutBom) {
     EXPECT_TRUE(document.IsNew());
     EXPECT_TRUE(text.isEmpty());
     EXPECT_FALSE(QFile::exists(path));
-    ASSERT_TRUE(document.Save(QStringLiteral("\u00e9t\u00e9\n"), error));
+    ASSERT_TRUE(document.Save({QStringLiteral("\u00e9t\u00e9"), QString()}, {}, error));
     EXPECT_EQ(ReadBytes(path), QByteArray("\xC3\xA9t\xC3\xA9\n"));
     EXPECT_FALSE(document.IsNew());
 }
@@ -140,7 +141,7 @@ TEST_F(NotepadFiles, SingleByteFileRefusesCharactersItCannotHold) {
     ASSERT_TRUE(document.Load(path, text, error));
     EXPECT_TRUE(document.Format().latin1);
     EXPECT_EQ(text, QStringLiteral("caf\u00e9\n"));
-    EXPECT_FALSE(document.Save(text + QStringLiteral("\u20ac"), error));
+    EXPECT_FALSE(document.Save({text + QStringLiteral("\u20ac")}, {}, error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(ReadBytes(path), QByteArray("caf\xE9\n"));
 }
@@ -150,7 +151,7 @@ TEST_F(NotepadFiles, SaveIntoAMissingFolderFailsWithAMessage) {
     QString text;
     QString error;
     ASSERT_TRUE(document.Load(PathOf("no such folder/f.txt"), text, error));
-    EXPECT_FALSE(document.Save(QStringLiteral("x"), error));
+    EXPECT_FALSE(document.Save({QStringLiteral("x")}, {}, error));
     EXPECT_TRUE(error.contains(QStringLiteral("no such folder")));
 }
 
@@ -210,6 +211,19 @@ TEST_F(NotepadWindowTest, TitleShowsNameAndModifiedMark) {
     ASSERT_TRUE(window_->Save());
     EXPECT_FALSE(window_->isWindowModified());
     EXPECT_EQ(ReadBytes(path), QByteArray("1\r\n2"));
+}
+
+TEST_F(NotepadWindowTest, EditedFileKeepsEachLinesOwnEndAndEveryByte) {
+    const QString path = PathOf("mixed.txt");
+    WriteBytes(path, "a\nb\xC2\xA0\r\nc\rd");
+    ASSERT_TRUE(window_->Open(path));
+    window_->Editor()->moveCursor(QTextCursor::End);
+    Type(QStringLiteral("X"));
+    QTest::keyClick(window_->Editor(), Qt::Key_Return);
+    Type(QStringLiteral("Y"));
+    ASSERT_TRUE(window_->Save());
+    // One of each line end: a new line takes LF, the first in the ranking.
+    EXPECT_EQ(ReadBytes(path), QByteArray("a\nb\xC2\xA0\r\nc\rdX\nY"));
 }
 
 TEST_F(NotepadWindowTest, CloseAsksOnlyWithUnsavedChangesAndObeysTheAnswer) {

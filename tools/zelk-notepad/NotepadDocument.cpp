@@ -11,31 +11,6 @@ namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
 
-LineEnd MostFrequentLineEnd(const QByteArray& bytes) {
-    qsizetype lf = 0;
-    qsizetype crlf = 0;
-    qsizetype cr = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r') {
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-                ++crlf;
-                ++i;
-            } else {
-                ++cr;
-            }
-        } else if (bytes[i] == '\n') {
-            ++lf;
-        }
-    }
-    if (crlf > lf && crlf >= cr) {
-        return LineEnd::kCrLf;
-    }
-    if (cr > lf && cr > crlf) {
-        return LineEnd::kCr;
-    }
-    return LineEnd::kLf;
-}
-
 }  // namespace
 
 DecodedText Decode(const QByteArray& bytes) {
@@ -45,26 +20,51 @@ DecodedText Decode(const QByteArray& bytes) {
         out.byteOrderMark = true;
         body.remove(0, kBom.size());
     }
-    out.lineEnd = MostFrequentLineEnd(body);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(body);
+    QString raw = utf8.decode(body);
     if (utf8.hasError()) {
         out.latin1 = true;
-        text = QString::fromLatin1(body);
+        raw = QString::fromLatin1(body);
     }
-    // Every line end becomes '\n' for the editor; Save writes the file's own.
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    out.text = text;
+    // Every line end becomes '\n' for the editor and is remembered for Save.
+    qsizetype counts[3] = {0, 0, 0};
+    out.text.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw[i];
+        LineEnd end;
+        if (c == QLatin1Char('\r')) {
+            const bool crlf = i + 1 < raw.size() && raw[i + 1] == QLatin1Char('\n');
+            end = crlf ? LineEnd::kCrLf : LineEnd::kCr;
+            i += crlf ? 1 : 0;
+        } else if (c == QLatin1Char('\n')) {
+            end = LineEnd::kLf;
+        } else {
+            out.text += c;
+            continue;
+        }
+        out.text += QLatin1Char('\n');
+        out.lineEnds << static_cast<int>(end);
+        ++counts[static_cast<int>(end)];
+    }
+    if (counts[1] > counts[0] && counts[1] >= counts[2]) {
+        out.lineEnd = LineEnd::kCrLf;
+    } else if (counts[2] > counts[0] && counts[2] > counts[1]) {
+        out.lineEnd = LineEnd::kCr;
+    }
     return out;
 }
 
-bool Encode(const QString& text, const DecodedText& format, QByteArray& bytes, QString& error) {
-    QString body = text;
-    if (format.lineEnd == LineEnd::kCrLf) {
-        body.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    } else if (format.lineEnd == LineEnd::kCr) {
-        body.replace(QLatin1Char('\n'), QLatin1Char('\r'));
+bool Encode(const QStringList& lines, const QList<int>& lineEnds, const DecodedText& format,
+            QByteArray& bytes, QString& error) {
+    static const QString kEnds[3] = {QStringLiteral("\n"), QStringLiteral("\r\n"),
+                                     QStringLiteral("\r")};
+    QString body;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        body += lines[i];
+        if (i + 1 < lines.size()) {
+            const int end = lineEnds.value(i, -1);
+            body += kEnds[end >= 0 && end <= 2 ? end : static_cast<int>(format.lineEnd)];
+        }
     }
     bytes = format.byteOrderMark ? kBom : QByteArray();
     if (format.latin1) {
@@ -113,9 +113,9 @@ bool NotepadDocument::Load(const QString& path, QString& text, QString& error) {
     return true;
 }
 
-bool NotepadDocument::Save(const QString& text, QString& error) {
+bool NotepadDocument::Save(const QStringList& lines, const QList<int>& lineEnds, QString& error) {
     QByteArray bytes;
-    if (!Encode(text, format_, bytes, error)) {
+    if (!Encode(lines, lineEnds, format_, bytes, error)) {
         return false;
     }
     QSaveFile file(path_);
@@ -130,7 +130,6 @@ bool NotepadDocument::Save(const QString& text, QString& error) {
         error = QStringLiteral("Cannot write \"%1\": %2").arg(path_, file.errorString());
         return false;
     }
-    format_.text = text;
     isNew_ = false;
     return true;
 }

@@ -6,6 +6,7 @@
 // kept; nothing is added.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,25 +16,29 @@ enum class LineEnd { kLf, kCrLf, kCr };
 
 struct DecodedText {
     QString text;  // line ends as '\n'
-    LineEnd lineEnd = LineEnd::kLf;
+    // The file's own line ends in order, as LineEnd values, so that a file
+    // with mixed line ends is written back as it was.
+    QList<int> lineEnds;
+    LineEnd lineEnd = LineEnd::kLf;  // the most frequent one, for new lines
     bool byteOrderMark = false;
     bool latin1 = false;  // the bytes were not UTF-8
 };
 
-// The line end most frequent in `bytes` (LF for a file without one).
 DecodedText Decode(const QByteArray& bytes);
-// False, with `error` set, when the text holds a character the encoding
-// cannot store.
-bool Encode(const QString& text, const DecodedText& format, QByteArray& bytes, QString& error);
+// Joins `lines`, line i ended by lineEnds[i] when that is a LineEnd value and
+// by the format's most frequent line end otherwise (a new line). False, with
+// `error` set, when a character cannot be stored in the file's encoding.
+bool Encode(const QStringList& lines, const QList<int>& lineEnds, const DecodedText& format,
+            QByteArray& bytes, QString& error);
 
 class NotepadDocument {
   public:
     // Reads `path`; a file that does not exist gives an empty, new document.
     // False, with `error` set, when the file exists but cannot be read.
     bool Load(const QString& path, QString& text, QString& error);
-    // Writes `text` to the document's path (through a temporary file when
-    // the folder allows it), creating the file when it is new.
-    bool Save(const QString& text, QString& error);
+    // Writes the lines to the document's path (through a temporary file when
+    // the folder allows it), creating the file when it is new; see Encode.
+    bool Save(const QStringList& lines, const QList<int>& lineEnds, QString& error);
 
     void SetPath(const QString& path) { path_ = path; }
     const QString& Path() const { return path_; }

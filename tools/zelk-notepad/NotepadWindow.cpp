@@ -103,6 +103,13 @@ bool NotepadWindow::Open(const QString& path) {
         reportError_(error);
     }
     editor_->setPlainText(text);
+    // Each line remembers the file's own line end; new lines carry -1.
+    const QList<int>& ends = document_.Format().lineEnds;
+    int line = 0;
+    for (QTextBlock block = editor_->document()->begin(); block.isValid();
+         block = block.next(), ++line) {
+        block.setUserState(ends.value(line, -1));
+    }
     editor_->document()->setModified(false);
     statusBar()->showMessage(document_.IsNew() && !absolute.isEmpty() && ok
                                  ? QStringLiteral("New file: saving creates it")
@@ -125,8 +132,17 @@ bool NotepadWindow::Save() {
         }
         document_.SetPath(QFileInfo(chosen).absoluteFilePath());
     }
+    // Block by block: toPlainText() would turn non-breaking spaces into blanks.
+    QStringList lines;
+    QList<int> ends;
+    for (QTextBlock block = editor_->document()->begin(); block.isValid(); block = block.next()) {
+        lines << block.text();
+        if (block.next().isValid()) {
+            ends << block.userState();
+        }
+    }
     QString error;
-    if (!document_.Save(editor_->toPlainText(), error)) {
+    if (!document_.Save(lines, ends, error)) {
         reportError_(error);
         return false;
     }
