@@ -1,7 +1,7 @@
 #pragma once
 // The file side of the bundled editor: reading a file into text and writing
 // it back byte for byte as it came, apart from what the user changed. The
-// line end the file uses, a byte-order mark it has and its encoding (UTF-8,
+// line end of every line, a byte-order mark it has and its encoding (UTF-8,
 // or Latin-1 for bytes that are not UTF-8, so no byte is ever replaced) are
 // kept; nothing is added.
 
