@@ -167,9 +167,13 @@ TEST(NotepadArguments, PathIsArgumentOneWhicheverConventionStartedIt) {
          QStringLiteral("/t/FIT.INP")},
         {{QStringLiteral("/t d/FIT.INP"), QStringLiteral("/t d/FIT.INP")},
          QStringLiteral("/t d/FIT.INP")},
-        // A path split at its blanks by a launcher joins up again.
+        {{QStringLiteral("zelk-notepad"), QStringLiteral("/t/F"), QStringLiteral("/t/F")},
+         QStringLiteral("/t/F")},
+        // A path split at its blanks joins up again.
         {{QStringLiteral("zelk-notepad"), QStringLiteral("my"), QStringLiteral("file.txt")},
          QStringLiteral("my file.txt")},
+        {{QStringLiteral("/t"), QStringLiteral("d/F"), QStringLiteral("/t"), QStringLiteral("d/F")},
+         QStringLiteral("/t d/F")},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PathFromArguments(c.arguments), c.path) << c.arguments.join('|').toStdString();

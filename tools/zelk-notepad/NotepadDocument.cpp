@@ -146,10 +146,21 @@ QString NotepadDocument::FormatLabel() const {
 }
 
 QString PathFromArguments(const QStringList& arguments) {
-    if (arguments.size() < 2) {
+    const qsizetype n = arguments.size();
+    // The path as argument 0 and again as argument 1, perhaps split at its
+    // blanks by a launcher that joins arguments into one command line.
+    if (n >= 2 && n % 2 == 0 && arguments.mid(0, n / 2) == arguments.mid(n / 2)) {
+        return arguments.mid(0, n / 2).join(QLatin1Char(' '));
+    }
+    if (n < 2) {
         return {};
     }
-    return arguments.mid(1).join(QLatin1Char(' '));
+    // The program and then the path, perhaps given twice.
+    const QStringList tail = arguments.mid(1);
+    if (tail.count(tail.first()) == tail.size()) {
+        return tail.first();
+    }
+    return tail.join(QLatin1Char(' '));
 }
 
 }  // namespace zelk::notepad

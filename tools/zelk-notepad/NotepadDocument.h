@@ -53,10 +53,11 @@ class NotepadDocument {
     DecodedText format_;
 };
 
-// The file named on the command line. With the Notepad convention argument
-// 0 and argument 1 are both the path; run by hand argument 0 is the program
-// and argument 1 the path. Either way argument 1 onwards is the path, joined
-// with single blanks like Notepad's command-line tail. Empty for none.
+// The file named on the command line. With the Notepad convention the path
+// is argument 0 and again argument 1 (a launcher that joins arguments into a
+// command line may have split it at its blanks); run by hand, argument 0 is
+// the program and the rest is the path (given twice, or split at blanks and
+// joined again with single blanks). Empty when there is none.
 QString PathFromArguments(const QStringList& arguments);
 
 }  // namespace zelk::notepad
