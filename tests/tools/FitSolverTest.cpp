@@ -146,6 +146,44 @@ TEST(FitSolver, FittingTheFittedModelAgainChangesNothing) {
     }
 }
 
+TEST(FitSolver, StandardErrorsOfAStraightLineAreThoseOfLinearRegression) {
+    std::vector<double> x;
+    std::vector<double> y;
+    for (int i = 0; i < 40; ++i) {
+        x.push_back(0.5 * i);
+        y.push_back(3.0 + 0.7 * x.back() + std::sin(2.3 * i));
+    }
+    const double n = static_cast<double>(x.size());
+    double mean = 0.0;
+    for (double v : x) {
+        mean += v / n;
+    }
+    double sxx = 0.0;
+    for (double v : x) {
+        sxx += (v - mean) * (v - mean);
+    }
+    CurveModel curve = ParseModel("curve\nbackground 0 v 0 v\ngauss 5 f 0 f 1 f\n", "m").curves[0];
+    CurveOptions options;
+    options.sigma = 4.0;  // scaled out by the reduced chi-square
+    const CurveFitResult r = FitCurve(curve, x, y, options);
+    const double residualVariance = r.chiSquare * 16.0 / (n - 2.0);
+    ASSERT_EQ(r.errors.size(), 5u);
+    EXPECT_NEAR(r.errors[1], std::sqrt(residualVariance / sxx), 1e-9);
+    EXPECT_NEAR(r.errors[0], std::sqrt(residualVariance * (1.0 / n + mean * mean / sxx)), 1e-9);
+    for (std::size_t k = 2; k < 5; ++k) {
+        EXPECT_TRUE(std::isnan(r.errors[k])) << k;  // fixed
+    }
+    // newmod.res carries them as comments, and still reads as a model.
+    Model model;
+    model.curves.push_back(curve);
+    const std::vector<std::vector<double>> errors{r.errors};
+    const std::string text = FormatModel(model, "fitted", &errors);
+    EXPECT_NE(text.find("# +- "), std::string::npos);
+    const std::string gaussLine = text.substr(text.find("gauss"));
+    EXPECT_EQ(gaussLine.substr(0, gaussLine.find('\n')).find('#'), std::string::npos);
+    EXPECT_EQ(ParseModel(text, "newmod.res").curves[0].slope.value, curve.slope.value);
+}
+
 TEST(FitSolver, TooFewPointsOrBadSigmaAreInputErrors) {
     CurveModel curve = ParseModel(kStart, "start").curves[0];
     const std::vector<double> x{1, 2, 3};

@@ -54,6 +54,7 @@ int RunFit(std::ostream& out, std::ostream& err) {
         CurveData fitted;
         fitted.x = data.x;
         std::vector<std::string> titles;
+        std::vector<std::vector<double>> errors;
         for (std::size_t c = 0; c < model.curves.size(); ++c) {
             CurveModel& curve = model.curves[c];
             const CurveFitResult r = FitCurve(curve, data.x, data.y[c], options[c]);
@@ -74,6 +75,7 @@ int RunFit(std::ostream& out, std::ostream& err) {
             }
             fitted.y.push_back(std::move(values));
             titles.push_back(curve.name);
+            errors.push_back(r.errors);
         }
 
         // Reduced chi-square; with no degrees of freedom left the plain sum.
@@ -85,8 +87,10 @@ int RunFit(std::ostream& out, std::ostream& err) {
                                     " varied parameters)";
 
         WriteWholeFile("newmod.res",
-                       FormatModel(model, "fitted by zelk-fit; EPS = " + FormatShort(eps, 8) +
-                                              "\nmodel of the demo fitting program"));
+                       FormatModel(model,
+                                   "fitted by zelk-fit; EPS = " + FormatShort(eps, 8) +
+                                       "\nmodel of the demo fitting program",
+                                   &errors));
         WriteWholeFile("EPS.res", FormatShort(eps, 10) + "\n" + summary + "\n");
         WriteWholeFile(task.resFile, FormatResultFile(fitted, titles));
         out << "EPS = " << summary << '\n';

@@ -1,6 +1,7 @@
 #include "Fitter.h"
 
 #include <Eigen/Core>
+#include <Eigen/LU>
 #include <algorithm>
 #include <cmath>
 #include <unsupported/Eigen/NonLinearOptimization>
@@ -100,6 +101,33 @@ double ChiSquare(const CurveModel& curve, const std::vector<Point>& points) {
     return sum;
 }
 
+std::vector<double> StandardErrors(const Residuals& functor, const Eigen::VectorXd& p,
+                                   const std::vector<std::size_t>& freeIndex, std::size_t count,
+                                   double chiSquare) {
+    std::vector<double> errors(count, std::nan(""));
+    const Eigen::Index m = functor.values();
+    const Eigen::Index n = functor.inputs();
+    if (m <= n) {
+        return errors;
+    }
+    Eigen::MatrixXd jacobian(m, n);
+    functor.df(p, jacobian);
+    const Eigen::MatrixXd normal = jacobian.transpose() * jacobian;
+    const Eigen::FullPivLU<Eigen::MatrixXd> lu(normal);
+    if (!lu.isInvertible()) {
+        return errors;  // a parameter the data do not determine
+    }
+    const Eigen::MatrixXd covariance = lu.inverse();
+    const double scale = chiSquare / static_cast<double>(m - n);
+    for (Eigen::Index k = 0; k < n; ++k) {
+        const double variance = covariance(k, k) * scale;
+        if (variance >= 0.0 && std::isfinite(variance)) {
+            errors[freeIndex[static_cast<std::size_t>(k)]] = std::sqrt(variance);
+        }
+    }
+    return errors;
+}
+
 }  // namespace
 
 CurveFitResult FitCurve(CurveModel& curve, const std::vector<double>& x,
@@ -131,6 +159,7 @@ CurveFitResult FitCurve(CurveModel& curve, const std::vector<double>& x,
     }
 
     CurveFitResult result;
+    result.errors.assign(all.size(), std::nan(""));
     result.points = static_cast<int>(points.size());
     result.freeParameters = static_cast<int>(free.size());
     if (free.empty()) {
@@ -168,6 +197,7 @@ CurveFitResult FitCurve(CurveModel& curve, const std::vector<double>& x,
         // The sign of a width carries no meaning; the model file wants it above 0.
         peak.width.value = std::max(std::abs(peak.width.value), 1e-12);
     }
+    result.errors = StandardErrors(functor, p, freeIndex, all.size(), result.chiSquare);
     result.evaluations = static_cast<int>(solver.nfev);
     result.converged = status != Eigen::LevenbergMarquardtSpace::TooManyFunctionEvaluation &&
                        status != Eigen::LevenbergMarquardtSpace::ImproperInputParameters;

@@ -16,6 +16,10 @@ struct CurveFitResult {
     int freeParameters = 0;
     int evaluations = 0;
     bool converged = true;
+    // Standard error of every parameter in the order of Parameters(), NaN
+    // for those not varied: the square roots of the diagonal of the inverse
+    // of J^T J at the solution, scaled by the curve's reduced chi-square.
+    std::vector<double> errors;
     std::string note;  // what the solver said, for the summary
 };
 

@@ -137,7 +137,8 @@ Model ParseModel(std::string_view text, const std::string& fileName) {
     return model;
 }
 
-std::string FormatModel(const Model& model, std::string_view comment) {
+std::string FormatModel(const Model& model, std::string_view comment,
+                        const std::vector<std::vector<double>>* errors) {
     std::string out;
     for (const auto line : SplitLines(comment)) {
         out += "# ";
@@ -147,17 +148,41 @@ std::string FormatModel(const Model& model, std::string_view comment) {
     out +=
         "# background: offset slope (a + b*x); gauss / lorentz: position height width (FWHM)\n"
         "# each value is followed by v (varied by the fit) or f (fixed)\n";
-    for (const CurveModel& curve : model.curves) {
+    if (errors) {
+        out += "# after '# +-': the standard errors of the varied values, '-' for fixed ones\n";
+    }
+    for (std::size_t c = 0; c < model.curves.size(); ++c) {
+        const CurveModel& curve = model.curves[c];
+        const std::vector<double>* curveErrors =
+            errors && c < errors->size() ? &(*errors)[c] : nullptr;
+        std::size_t k = 0;
+        // Ends a line: the errors of its `count` parameters, when known.
+        auto endLine = [&](std::size_t count) {
+            bool any = false;
+            std::string note = "    # +-";
+            for (std::size_t i = k; i < k + count; ++i) {
+                const double e =
+                    curveErrors && i < curveErrors->size() ? (*curveErrors)[i] : std::nan("");
+                any = any || std::isfinite(e);
+                note += ' ';
+                note += std::isfinite(e) ? FormatShort(e, 3) : "-";
+            }
+            if (any) {
+                out += note;
+            }
+            out += '\n';
+            k += count;
+        };
         out += "\ncurve " + curve.name + "\nbackground";
         AppendParam(out, curve.offset);
         AppendParam(out, curve.slope);
-        out += '\n';
+        endLine(2);
         for (const Peak& peak : curve.peaks) {
             out += peak.shape == PeakShape::kGauss ? "gauss     " : "lorentz   ";
             AppendParam(out, peak.position);
             AppendParam(out, peak.height);
             AppendParam(out, peak.width);
-            out += '\n';
+            endLine(3);
         }
     }
     return out;

@@ -48,8 +48,11 @@ inline constexpr std::size_t kMaxNameLength = 24;
 Model ParseModel(std::string_view text, const std::string& fileName);
 
 // The model file text; `comment` (may hold several lines) is written as '#'
-// lines at the top.
-std::string FormatModel(const Model& model, std::string_view comment);
+// lines at the top. `errors`, when given, holds for each curve the standard
+// error of every parameter in the order of Parameters() (NaN for one that
+// was not varied); they are written as comments after each line.
+std::string FormatModel(const Model& model, std::string_view comment,
+                        const std::vector<std::vector<double>>* errors = nullptr);
 
 // The model's value at x, and its derivatives with respect to the parameters
 // in the order of Parameters().
