@@ -235,6 +235,43 @@ TEST_F(FitProgram, ZelksPlaceholderFitInputFitsLikeTheDemosOwn) {
     EXPECT_EQ(Read(demo_ / "demo.res"), result);
 }
 
+TEST_F(FitProgram, WithoutExperimentFlagTheModelIsOnlyEvaluated) {
+    ASSERT_EQ(MakeDemoAndFit().status, 0);
+    std::vector<std::string> task = Lines(Read(demo_ / "START_A.INP"));
+    task[5] = "0   no experimental curves";
+    std::string text;
+    for (const std::string& line : task) {
+        text += line + "\n";
+    }
+    Write(demo_ / "START_A.INP", text);
+    const Outcome run = Start(ZELK_FIT_PROGRAM, {"zelk-fit"}, demo_, logs_);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("not fitted"), std::string::npos) << run.err;
+    Model start = ParseModel(Read(demo_ / "demo.mod"), "demo.mod");
+    Model written = ParseModel(Read(demo_ / "newmod.res"), "newmod.res");
+    const std::string result = Read(demo_ / "demo.res");
+    const CurveData curves =
+        ParseCurveFile("401 3\n" + result.substr(result.find('\n') + 1), "res");
+    for (std::size_t c = 0; c < 3; ++c) {
+        const auto a = Parameters(start.curves[c]);
+        const auto b = Parameters(written.curves[c]);
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            EXPECT_EQ(a[k]->value, b[k]->value);
+        }
+        EXPECT_NEAR(curves.y[c][100], Evaluate(start.curves[c], curves.x[100]), 1e-6);
+    }
+}
+
+TEST_F(FitProgram, AFitThatRunsOutOfEvaluationsWritesItsFilesAndSaysSo) {
+    ASSERT_EQ(MakeDemoAndFit().status, 0);
+    Write(demo_ / "demo.opt", "max-evaluations 2\nsigma 3\n");
+    fs::remove(demo_ / "demo.res");
+    const Outcome run = Start(ZELK_FIT_PROGRAM, {"zelk-fit"}, demo_, logs_);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("did not converge"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::exists(demo_ / "demo.res"));
+}
+
 TEST_F(FitProgram, BadInputIsReportedAndWritesNothing) {
     struct Case {
         const char* file;     // replaced in the demo folder
