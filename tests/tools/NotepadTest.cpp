@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -130,6 +131,24 @@ TEST_F(NotepadFiles, MissingFileIsNewAndSavingCreatesItWithoutBom) {
     ASSERT_TRUE(document.Save({QStringLiteral("\u00e9t\u00e9"), QString()}, {}, error));
     EXPECT_EQ(ReadBytes(path), QByteArray("\xC3\xA9t\xC3\xA9\n"));
     EXPECT_FALSE(document.IsNew());
+}
+
+TEST_F(NotepadFiles, SavingKeepsPermissionsAndWritesThroughALink) {
+    const QString target = PathOf("target.txt");
+    const QString link = PathOf("link.txt");
+    WriteBytes(target, "a\n");
+    const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(target, mode));
+    ASSERT_TRUE(QFile::link(target, link));
+    NotepadDocument document;
+    QString text;
+    QString error;
+    ASSERT_TRUE(document.Load(link, text, error));
+    ASSERT_TRUE(document.Save({QStringLiteral("b"), QString()}, {}, error));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(ReadBytes(target), QByteArray("b\n"));
+    // Owner, group and others; the "user" bits describe the one running the test.
+    EXPECT_EQ(QFile::permissions(target) & 0x7077, mode & 0x7077);
 }
 
 TEST_F(NotepadFiles, SingleByteFileRefusesCharactersItCannotHold) {
