@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -309,6 +310,37 @@ TEST_F(NotepadWindowTest, StatusBarShowsLineAndColumn) {
     cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 3);
     window_->Editor()->setTextCursor(cursor);
     EXPECT_EQ(window_->PositionText(), QStringLiteral("Ln 2, Col 4"));
+}
+
+TEST_F(NotepadWindowTest, FindSelectsEachOccurrenceAndWrapsRound) {
+    const QString path = PathOf("find.txt");
+    WriteBytes(path, "alpha beta\ngamma beta\ndelta\n");
+    ASSERT_TRUE(window_->Open(path));
+    ASSERT_TRUE(window_->Find(QStringLiteral("beta")));
+    EXPECT_EQ(window_->PositionText(), QStringLiteral("Ln 1, Col 11"));
+    ASSERT_TRUE(window_->Find(QStringLiteral("beta")));
+    EXPECT_EQ(window_->PositionText(), QStringLiteral("Ln 2, Col 11"));
+    ASSERT_TRUE(window_->Find(QStringLiteral("beta")));  // wrapped
+    EXPECT_EQ(window_->PositionText(), QStringLiteral("Ln 1, Col 11"));
+    // Backward from the first line's match wraps round to the second line's.
+    ASSERT_TRUE(window_->Find(QStringLiteral("beta"), true));
+    EXPECT_EQ(window_->PositionText(), QStringLiteral("Ln 2, Col 11"));
+    EXPECT_EQ(window_->Editor()->textCursor().selectedText(), QStringLiteral("beta"));
+    EXPECT_FALSE(window_->Find(QStringLiteral("omega")));
+    EXPECT_EQ(window_->PositionText(), QStringLiteral("Ln 2, Col 11"));
+
+    // From the keyboard: Ctrl+F opens the find field, Return searches.
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    QTest::keyClick(window_->Editor(), Qt::Key_F, Qt::ControlModifier);
+    auto* field = window_->findChild<QLineEdit*>();
+    ASSERT_NE(field, nullptr);
+    EXPECT_TRUE(field->isVisible());
+    QTest::keyClicks(field, QStringLiteral("delta"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(window_->PositionText(), QStringLiteral("Ln 3, Col 6"));
+    EXPECT_FALSE(window_->IsModified());
 }
 
 TEST_F(NotepadWindowTest, AFileThatCannotBeReadIsNeverOverwritten) {

@@ -7,11 +7,13 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QToolBar>
 
 namespace zelk::notepad {
 
@@ -46,6 +48,7 @@ NotepadWindow::NotepadWindow(QWidget* parent) : QMainWindow(parent) {
     };
     askPath_ = [this] { return QFileDialog::getSaveFileName(this, QStringLiteral("Save As")); };
 
+    CreateFindBar();
     CreateActions();
     connect(editor_->document(), &QTextDocument::modificationChanged, this,
             &QWidget::setWindowModified);
@@ -81,12 +84,66 @@ void NotepadWindow::CreateActions() {
     for (QAction* action : edit->actions()) {
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     }
+    edit->addSeparator();
+    edit->addAction(QStringLiteral("&Find..."), this,
+                    [this] {
+                        findBar_->show();
+                        findText_->setFocus();
+                        findText_->selectAll();
+                    })
+        ->setShortcut(QKeySequence::Find);
+    edit->addAction(QStringLiteral("Find &Next"), this, [this] { Find(findText_->text()); })
+        ->setShortcut(QKeySequence::FindNext);
+    edit->addAction(QStringLiteral("Find Pre&vious"), this,
+                    [this] { Find(findText_->text(), true); })
+        ->setShortcut(QKeySequence::FindPrevious);
     QAction* wrap =
         menuBar()->addMenu(QStringLiteral("&View"))->addAction(QStringLiteral("&Wrap Long Lines"));
     wrap->setCheckable(true);
     connect(wrap, &QAction::toggled, this, [this](bool on) {
         editor_->setLineWrapMode(on ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     });
+}
+
+void NotepadWindow::CreateFindBar() {
+    findBar_ = new QToolBar(QStringLiteral("Find"), this);
+    findBar_->setMovable(false);
+    findBar_->addWidget(new QLabel(QStringLiteral(" Find: "), findBar_));
+    findText_ = new QLineEdit(findBar_);
+    findText_->setClearButtonEnabled(true);
+    findBar_->addWidget(findText_);
+    findBar_->addAction(QStringLiteral("Next"), this, [this] { Find(findText_->text()); });
+    findBar_->addAction(QStringLiteral("Previous"), this,
+                        [this] { Find(findText_->text(), true); });
+    QAction* hide = findBar_->addAction(QStringLiteral("Close"), this, [this] {
+        findBar_->hide();
+        editor_->setFocus();
+    });
+    hide->setShortcut(Qt::Key_Escape);
+    hide->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(findText_, &QLineEdit::returnPressed, this, [this] { Find(findText_->text()); });
+    addToolBar(Qt::BottomToolBarArea, findBar_);
+    findBar_->hide();
+}
+
+bool NotepadWindow::Find(const QString& text, bool backward) {
+    if (text.isEmpty()) {
+        return false;
+    }
+    const QTextDocument::FindFlags flags =
+        backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    if (editor_->find(text, flags)) {
+        return true;
+    }
+    const QTextCursor before = editor_->textCursor();
+    editor_->moveCursor(backward ? QTextCursor::End : QTextCursor::Start);
+    if (editor_->find(text, flags)) {
+        statusBar()->showMessage(QStringLiteral("Search wrapped round the end of the file"), 3000);
+        return true;
+    }
+    editor_->setTextCursor(before);
+    statusBar()->showMessage(QStringLiteral("Not found: %1").arg(text), 3000);
+    return false;
 }
 
 bool NotepadWindow::Open(const QString& path) {

@@ -11,7 +11,9 @@
 #include "NotepadDocument.h"
 
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
+class QToolBar;
 
 namespace zelk::notepad {
 
@@ -27,6 +29,9 @@ class NotepadWindow : public QMainWindow {
     // the window then holds an empty buffer that will not overwrite it.
     bool Open(const QString& path);
     bool Save();
+    // Selects the next (or previous) occurrence of `text`, wrapping round
+    // the end of the file; false when there is none.
+    bool Find(const QString& text, bool backward = false);
 
     void SetCloseQuestion(std::function<CloseAnswer()> ask) { askClose_ = std::move(ask); }
     void SetErrorReport(std::function<void(const QString&)> report) {
@@ -45,6 +50,7 @@ class NotepadWindow : public QMainWindow {
 
   private:
     void CreateActions();
+    void CreateFindBar();
     void UpdateTitle();
     void UpdatePosition();
 
@@ -52,6 +58,8 @@ class NotepadWindow : public QMainWindow {
     QPlainTextEdit* editor_ = nullptr;
     QLabel* position_ = nullptr;
     QLabel* format_ = nullptr;
+    QToolBar* findBar_ = nullptr;
+    QLineEdit* findText_ = nullptr;
     // Set when the file exists but could not be read: saving would destroy it.
     bool readFailed_ = false;
     std::function<CloseAnswer()> askClose_;
