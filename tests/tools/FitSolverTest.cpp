@@ -80,6 +80,20 @@ TEST(FitSolver, FixedParametersAndTheBackgroundSwitchAreKept) {
     EXPECT_TRUE(curve.offset.vary);  // the model's own flags are untouched
 }
 
+TEST(FitSolver, AWidthTheSolverDrivesNegativeComesOutPositive) {
+    CurveModel truth = ParseModel(kTruth, "truth").curves[0];
+    const Samples s = Sample(truth, 0.0, 100.0, 401);
+    CurveModel curve = ParseModel(kStart, "start").curves[0];
+    // Only the magnitude counts, so the solver may well stay on this side.
+    curve.peaks[0].width.value = -8.0;
+    const CurveFitResult r = FitCurve(curve, s.x, s.y, CurveOptions{});
+    EXPECT_TRUE(r.converged);
+    EXPECT_NEAR(curve.peaks[0].width.value, 6.0, 1e-6);
+    Model model;
+    model.curves.push_back(curve);
+    EXPECT_NO_THROW(ParseModel(FormatModel(model, "fitted"), "newmod.res"));
+}
+
 TEST(FitSolver, OnlyPointsInTheRangeCount) {
     CurveModel truth = ParseModel(kTruth, "truth").curves[0];
     Samples s = Sample(truth, 0.0, 100.0, 401);

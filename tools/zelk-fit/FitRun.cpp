@@ -1,5 +1,6 @@
 #include "FitRun.h"
 
+#include <cmath>
 #include <exception>
 #include <string>
 #include <vector>
@@ -81,6 +82,10 @@ int RunFit(std::ostream& out, std::ostream& err) {
         // Reduced chi-square; with no degrees of freedom left the plain sum.
         const long freedom = points - freeParameters;
         const double eps = freedom > 0 ? chiSquare / static_cast<double>(freedom) : chiSquare;
+        if (!std::isfinite(eps)) {
+            throw FitError("the chi-square is too large to be a number; check sigma in \"" +
+                           task.optFile + "\" and the size of the measured values");
+        }
         const std::string summary = "reduced chi-square " + FormatShort(eps, 8) + " = chi-square " +
                                     FormatShort(chiSquare, 10) + " / (" + std::to_string(points) +
                                     " points - " + std::to_string(freeParameters) +

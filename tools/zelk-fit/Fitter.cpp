@@ -193,11 +193,12 @@ CurveFitResult FitCurve(CurveModel& curve, const std::vector<double>& x,
                        "\": the fit ran into values that are not finite numbers; check the "
                        "starting values of the model");
     }
+    // Before the widths are made positive: the Jacobian puts p back in place.
+    result.errors = StandardErrors(functor, p, freeIndex, all.size(), result.chiSquare);
     for (Peak& peak : curve.peaks) {
         // The sign of a width carries no meaning; the model file wants it above 0.
         peak.width.value = std::max(std::abs(peak.width.value), 1e-12);
     }
-    result.errors = StandardErrors(functor, p, freeIndex, all.size(), result.chiSquare);
     result.evaluations = static_cast<int>(solver.nfev);
     result.converged = status != Eigen::LevenbergMarquardtSpace::TooManyFunctionEvaluation &&
                        status != Eigen::LevenbergMarquardtSpace::ImproperInputParameters;
