@@ -106,8 +106,11 @@ void TaskCommands::EditInNotepad(const std::string& targetFile,
     const std::string editorDir =
         state_.windowsDir.empty() ? platform::WindowsDirectory() : state_.windowsDir;
     const platform::Launch editor = platform::EditorLaunch(editorDir, filePath);
-    host_.LaunchAndWait(editor.program, editor.argv,
-                        "Waiting for the editor to close: " + state_.editedFile);
+    // Silence here would leave the user clicking a menu that does nothing.
+    if (host_.LaunchAndWait(editor.program, editor.argv,
+                            "Waiting for the editor to close: " + state_.editedFile) == -1) {
+        host_.ShowMessage("CAN NOT START THE EDITOR: " + editor.program);
+    }
     // The readers that follow an edit open their files relative to the
     // current directory, which must be the task's folder again.
     if (!state_.workDir.empty()) {

@@ -15,18 +15,26 @@ constexpr const char* kFitInputBackup = "BUFF.RES";
 
 }  // namespace
 
-void TaskCommands::PrepareFitRun() {
-    CheckExists(state_.fitProgram, "CAN NOT FIND *.exe file");
+bool TaskCommands::PrepareFitRun() {
+    const bool programFound = CheckExists(state_.fitProgram, "CAN NOT FIND *.exe file");
     CheckExists(state_.modelFile, "CAN NOT FIND MODEL file");
     // A result left by an earlier run must not pass for this run's result.
     platform::DeleteFile(state_.resFile);
+    return programFound;
 }
 
-void TaskCommands::LaunchFitProgram() {
+void TaskCommands::LaunchFitProgram(bool programFound) {
     // Taken as named: a relative name from the current directory, never from
     // the search path; the program's own name is its only argument.
     const std::string program = state_.fitProgram;
-    host_.LaunchAndWait(program, {program}, "Waiting for the fitting program: " + program);
+    const int code =
+        host_.LaunchAndWait(program, {program}, "Waiting for the fitting program: " + program);
+    // A missing program has been reported already; one that is there but
+    // cannot run (no execute permission, another system's program) would
+    // otherwise only show up as a missing result.
+    if (code == -1 && programFound) {
+        host_.ShowMessage("CAN NOT START THE FITTING PROGRAM: " + program);
+    }
 }
 
 void TaskCommands::FinishFitRun() {
@@ -36,7 +44,7 @@ void TaskCommands::FinishFitRun() {
 
 void TaskCommands::RunPlaceholderFit() {
     ++state_.fitRunCount;
-    PrepareFitRun();
+    const bool programFound = PrepareFitRun();
     // Only a backup made by this very run may be put back: a BUFF.RES left by
     // an earlier run holds someone else's input.
     const bool backedUp = platform::CopyFile(kFitInput, kFitInputBackup);
@@ -48,7 +56,7 @@ void TaskCommands::RunPlaceholderFit() {
         host_.Redraw();
         return;
     }
-    LaunchFitProgram();
+    LaunchFitProgram(programFound);
     if (backedUp && !platform::CopyFile(kFitInputBackup, kFitInput)) {
         host_.ShowMessage("CAN NOT RESTORE FILE: FIT.INP - your input is kept in BUFF.RES");
     }
@@ -58,8 +66,7 @@ void TaskCommands::RunPlaceholderFit() {
 void TaskCommands::RunEditedFit() {
     ++state_.fitRunCount;
     EditInNotepad(kFitInput, "CAN NOT FIND FILE: FIT.INP");
-    PrepareFitRun();
-    LaunchFitProgram();
+    LaunchFitProgram(PrepareFitRun());
     FinishFitRun();
 }
 

@@ -43,8 +43,11 @@ class TaskCommands {
     bool CheckExists(const std::string& name, const std::string& missingText);
     // The checks of the fitting program and the model file, then the result
     // file deleted: what both fit runs do before the fitting program starts.
-    void PrepareFitRun();
-    void LaunchFitProgram();
+    // True when the fitting program was found.
+    bool PrepareFitRun();
+    // Starts the fitting program and waits; a program that was found but
+    // could not be started is reported.
+    void LaunchFitProgram(bool programFound);
     // The result check and the curve read that end both fit runs.
     void FinishFitRun();
 

@@ -69,6 +69,12 @@ std::string ParentFolder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+bool IsExecutableFile(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
 // The full path of a program named without a slash, found on PATH; the name
 // unchanged when it is not found there.
 std::string FindOnPath(const std::string& name) {
@@ -88,9 +94,7 @@ std::string FindOnPath(const std::string& name) {
         }
         const std::string dir = dirs.substr(start, end - start);
         const std::string candidate = rules::JoinPosix(dir.empty() ? "." : dir, name);
-        struct stat info {};
-        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-            ::access(candidate.c_str(), X_OK) == 0) {
+        if (IsExecutableFile(candidate)) {
             return candidate;
         }
         start = end + 1;
@@ -206,16 +210,22 @@ Launch EditorLaunch(const std::string& windowsDir, const std::string& filePath) 
         launch.argv.push_back(filePath);
         return launch;
     }
-    return {rules::JoinPosix(windowsDir, "zelk-notepad"), {filePath, filePath}};
+    // The bundled editor beside the program, or else wherever PATH has it.
+    std::string bundled = rules::JoinPosix(windowsDir, "zelk-notepad");
+    if (!IsExecutableFile(bundled)) {
+        const std::string onPath = FindOnPath("zelk-notepad");
+        if (IsExecutableFile(onPath)) {
+            bundled = onPath;
+        }
+    }
+    return {bundled, {filePath, filePath}};
 }
 
 int LaunchAndWait(const std::string& program, const std::vector<std::string>& argv,
                   const std::function<void()>& whileWaiting) {
     // Checked first so that a program that is missing or not executable is -1
     // on every C library, never an exit code of a child that failed to exec.
-    struct stat info {};
-    if (program.empty() || ::stat(program.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        ::access(program.c_str(), X_OK) != 0) {
+    if (!IsExecutableFile(program)) {
         return -1;
     }
     std::vector<char*> args;

@@ -103,6 +103,14 @@ TEST_F(CommandsTest, EditorUnknownYetMeansTheOneBesideTheProgram) {
     EXPECT_TRUE(state->windowsDir.empty());
 }
 
+TEST_F(CommandsTest, EditorThatCannotStartIsReportedAndTheCommandGoesOn) {
+    WriteText("FIT.INP", "x\n");
+    host.onLaunch = [](const RecordingHost::LaunchRecord&) { return -1; };
+    commands.Execute(ID_FITOPT);
+    EXPECT_EQ(host.messages, Strings{"CAN NOT START THE EDITOR: " + kEditor});
+    EXPECT_EQ(state->editedFile, "FIT.INP");
+}
+
 TEST_F(CommandsTest, UserEditorGetsThePathWholeAsItsLastArgument) {
     ScopedEnv editor("ZELK_EDITOR", "/usr/bin/my-editor --wait");
     WriteText("FIT.INP", "x\n");

@@ -125,6 +125,10 @@ TEST_F(FitRunsTest, FailedChecksOnlyInformAndTheRunStillCounts) {
     std::filesystem::remove("model.mod");
     for (int id : {ID_RUN_PLACEHOLDER_FIT, ID_RUN_EDITED_FIT}) {
         host = RecordingHost();
+        // Nothing starts; a missing program is not reported a second time.
+        host.onLaunch = [](const RecordingHost::LaunchRecord& launch) {
+            return launch.program == kEditor ? 0 : -1;
+        };
         WriteText("result.dat", "stale\n");
         std::filesystem::remove("FIT.INP");
         commands.Execute(id);
@@ -138,6 +142,13 @@ TEST_F(FitRunsTest, FailedChecksOnlyInformAndTheRunStillCounts) {
         EXPECT_GE(host.redraws, 1);
     }
     EXPECT_EQ(state->fitRunCount, 2);
+}
+
+TEST_F(FitRunsTest, ProgramThatIsThereButCannotStartIsReported) {
+    host.onLaunch = [](const RecordingHost::LaunchRecord&) { return -1; };
+    commands.Execute(ID_RUN_PLACEHOLDER_FIT);
+    EXPECT_EQ(host.messages, (Strings{"CAN NOT START THE FITTING PROGRAM: fit prog",
+                                      "CAN NOT FIND fileRES", "fileRES - absent !!!"}));
 }
 
 TEST_F(FitRunsTest, EditedRunOpensTheEditorFirstAndRunsInTheWorkingDirectory) {

@@ -133,14 +133,26 @@ TEST(Files, DeleteRemovesFilesOnly) {
 
 TEST(Editor, BundledEditorGetsThePathTwice) {
     EditorVariable unset(nullptr);
+    zelk::testing::ScopedEnv path("PATH", "/nonexistent");
     const Launch launch = EditorLaunch("/opt/zelk/bin", "/work/my task/FIT.INP");
     EXPECT_EQ(launch.program, "/opt/zelk/bin/zelk-notepad");
     EXPECT_EQ(launch.argv,
               (std::vector<std::string>{"/work/my task/FIT.INP", "/work/my task/FIT.INP"}));
 }
 
+TEST(Editor, BundledEditorNotBesideTheProgramIsTakenFromPath) {
+    EditorVariable unset(nullptr);
+    TaskFolder folder("zelk-bin");
+    MakeExecutable("zelk-notepad", "#!/bin/sh\n");
+    zelk::testing::ScopedEnv path("PATH", ("/nonexistent:" + folder.path()).c_str());
+    EXPECT_EQ(EditorLaunch("/nonexistent", "a").program, folder.path() + "/zelk-notepad");
+    // Beside the program it wins.
+    EXPECT_EQ(EditorLaunch(folder.path(), "a").program, folder.path() + "/zelk-notepad");
+}
+
 TEST(Editor, BlankVariableMeansTheBundledEditor) {
     EditorVariable blank("  \t ");
+    zelk::testing::ScopedEnv path("PATH", "/nonexistent");
     EXPECT_EQ(EditorLaunch("/opt/zelk/bin", "a").program, "/opt/zelk/bin/zelk-notepad");
 }
 
