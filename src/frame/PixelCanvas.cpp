@@ -9,6 +9,16 @@ void PixelCanvas::Fill(int x, int y, int cx, int cy, std::uint32_t pixel) {
     if (cx <= 0 || cy <= 0) {
         return;
     }
+    // The many small squares of a plot lie inside the image: no clipping.
+    if (x >= 0 && y >= 0 && cx <= 8 && cy <= 8 && x <= width_ - cx && y <= height_ - cy) {
+        std::uint32_t* p = bits_ + static_cast<std::ptrdiff_t>(y) * stride_ + x;
+        for (int row = 0; row < cy; ++row, p += stride_) {
+            for (int col = 0; col < cx; ++col) {
+                p[col] = pixel;
+            }
+        }
+        return;
+    }
     // 64-bit ends: x + cx may exceed int for any ints a caller passes.
     const auto x0 = std::max<std::int64_t>(x, 0);
     const auto y0 = std::max<std::int64_t>(y, 0);
@@ -59,9 +69,13 @@ void PixelCanvas::Line(int x0, int y0, int x1, int y1, const Pen& pen, int& phas
     if (iFirst <= iLast) {
         // Minor offset of step i: floor((2 i minor + major) / (2 major)),
         // carried forward with the remainder e.
-        const std::int64_t num = 2 * iFirst * minor + major;
-        std::int64_t q = num / (2 * major);
-        std::int64_t e = num % (2 * major);
+        std::int64_t q = 0;
+        std::int64_t e = major;
+        if (iFirst > 0) {  // clipped: one division finds the entry point
+            const std::int64_t num = 2 * iFirst * minor + major;
+            q = num / (2 * major);
+            e = num % (2 * major);
+        }
         const int dotPeriod = kDotOn + kDotOff;
         int dot = static_cast<int>((phase + iFirst) % dotPeriod);
         for (std::int64_t i = iFirst; i <= iLast; ++i) {

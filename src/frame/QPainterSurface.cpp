@@ -89,6 +89,7 @@ QPainterSurface::QPainterSurface(QPainter& painter, Lines lines)
     textAscent_ = metrics.ascent();
     textHeight_ = metrics.height();
     pens_.push_back({PS_SOLID, 1, RGB(0, 0, 0)});  // a device context's default pen
+    UpdateCanvasPen();
     run_.reserve(4096);
 }
 
@@ -121,10 +122,11 @@ void QPainterSurface::Flush() {
     run_.clear();
 }
 
-PixelCanvas::Pen QPainterSurface::CanvasPen() const {
+void QPainterSurface::UpdateCanvasPen() {
     const PenSpec& spec = pens_.back();
     const int width = spec.width < 1 ? 1 : spec.width;
-    return {ToArgb(spec.colour), ToArgb(background_), width, spec.style == PS_DOT && width == 1};
+    canvasPen_ = {ToArgb(spec.colour), ToArgb(background_), width,
+                  spec.style == PS_DOT && width == 1};
 }
 
 void QPainterSurface::FillSolidRect(int x, int y, int cx, int cy, Colour colour) {
@@ -135,6 +137,7 @@ void QPainterSurface::FillSolidRect(int x, int y, int cx, int cy, Colour colour)
         painter_.fillRect(x, y, cx, cy, ToQColor(colour));
     }
     background_ = colour;
+    UpdateCanvasPen();
 }
 
 void QPainterSurface::MoveTo(int x, int y) {
@@ -149,7 +152,7 @@ void QPainterSurface::LineTo(int x, int y) {
         return;  // a line of no length draws nothing
     }
     if (canvas_) {
-        canvas_->Line(current_.x(), current_.y(), x, y, CanvasPen(), dotPhase_);
+        canvas_->Line(current_.x(), current_.y(), x, y, canvasPen_, dotPhase_);
         current_ = to;
         return;
     }
@@ -174,6 +177,7 @@ void QPainterSurface::TextOut(int x, int y, std::string_view text) {
 void QPainterSurface::SelectNewPen(int style, int width, Colour colour) {
     Flush();
     pens_.push_back({style, width, colour});
+    UpdateCanvasPen();
 }
 
 void QPainterSurface::RestorePen() {
@@ -181,6 +185,7 @@ void QPainterSurface::RestorePen() {
     if (pens_.size() > 1) {
         pens_.pop_back();
     }
+    UpdateCanvasPen();
 }
 
 }  // namespace zelk

@@ -69,10 +69,11 @@ class QPainterSurface : public Surface {
         Colour colour;
     };
     void ApplyPen(const QPen& pen);
-    PixelCanvas::Pen CanvasPen() const;
+    void UpdateCanvasPen();
 
     QPainter& painter_;
     std::optional<PixelCanvas> canvas_;
+    PixelCanvas::Pen canvasPen_{};  // pens_.back() and background_ as pixels
     int dotPhase_ = 0;
     std::vector<PenSpec> pens_;  // back() is the current pen
     Colour background_;
