@@ -37,7 +37,7 @@ void ForEachTick(float lo, float hi, float step, Draw&& draw) {
         return;
     }
     float v = lo;
-    if (static_cast<float>(static_cast<double>(v) + step) == v) {
+    if (ToSingle(static_cast<double>(v) + step) == v) {
         return;  // the step is lost in rounding: it would never advance
     }
     for (int n = 0; n < kMaxTicksPerAxis; ++n) {
@@ -45,7 +45,7 @@ void ForEachTick(float lo, float hi, float step, Draw&& draw) {
             break;
         }
         draw(v);
-        const auto next = static_cast<float>(static_cast<double>(v) + static_cast<double>(step));
+        const float next = ToSingle(static_cast<double>(v) + static_cast<double>(step));
         if (next == v) {
             break;
         }
@@ -68,8 +68,8 @@ struct DividingMap {
         }
     }
     Position operator()(float x, float y) const {
-        return {static_cast<float>((static_cast<double>(x) - x0) / ux + 45.0),
-                static_cast<float>(h - (static_cast<double>(y) - y0) / uy - 40.0)};
+        return {ToSingle((static_cast<double>(x) - x0) / ux + 45.0),
+                ToSingle(h - (static_cast<double>(y) - y0) / uy - 40.0)};
     }
     double h;
     double x0;
@@ -90,8 +90,8 @@ struct MultiplyingMap {
         }
     }
     Position operator()(float x, float y) const {
-        return {static_cast<float>((static_cast<double>(x) - x0) * px + 45.0),
-                static_cast<float>(h - (static_cast<double>(y) - y0) * py - 40.0)};
+        return {ToSingle((static_cast<double>(x) - x0) * px + 45.0),
+                ToSingle(h - (static_cast<double>(y) - y0) * py - 40.0)};
     }
     double h;
     double x0;
@@ -164,7 +164,7 @@ void CPlotter::DrawFrame(Surface& dc, int width, int height, float xmin, float x
 
     if (std::isfinite(ux) && ux != 0.0) {
         ForEachTick(xmin, xmax, xstep, [&](float v) {
-            const auto p = static_cast<float>((static_cast<double>(v) - xmin) / ux);
+            const float p = ToSingle((static_cast<double>(v) - xmin) / ux);
             const int x = ToPixel(p) + 45;
             dc.MoveTo(x, h - 34);
             dc.LineTo(x, h - 40);
@@ -176,7 +176,7 @@ void CPlotter::DrawFrame(Surface& dc, int width, int height, float xmin, float x
     }
     if (std::isfinite(uy) && uy != 0.0) {
         ForEachTick(ymin, ymax, ystep, [&](float v) {
-            const auto p = static_cast<float>((static_cast<double>(v) - ymin) / uy);
+            const float p = ToSingle((static_cast<double>(v) - ymin) / uy);
             const int y = h - ToPixel(p) - 40;
             dc.MoveTo(39, y);
             dc.LineTo(45, y);

@@ -6,6 +6,7 @@
 
 #include "plot/CPlotter.h"
 #include "plot/NumberFormat.h"
+#include "plot/PixelMath.h"
 
 namespace zelk {
 
@@ -46,20 +47,20 @@ struct Pass {
                     *y = kLogZero;
                 }
                 s.plotY[static_cast<std::size_t>(i)] =
-                    static_cast<float>(std::log10(static_cast<double>(*y)) + offset);
+                    ToSingle(std::log10(static_cast<double>(*y)) + offset);
             }
         } else {
             const double factor = s.stackFactor;
             for (int i = 0; i < points; ++i, y += MAX_CURVES) {
                 s.plotY[static_cast<std::size_t>(i)] =
-                    static_cast<float>(static_cast<double>(*y) * factor + offset);
+                    ToSingle(static_cast<double>(*y) * factor + offset);
             }
         }
     }
 
     // Dotted black line across the plot at the stacked zero level of curve j.
     void BaseLine(int j, int n) {
-        const auto level = static_cast<float>(static_cast<double>(n - 1 - j) * s.stackOffset);
+        const float level = ToSingle(static_cast<double>(n - 1 - j) * s.stackOffset);
         const std::array<float, 2> ys{level, level};
         Polyline(2, baseX.data(), ys.data(), kBlack, PS_DOT);
     }
@@ -146,8 +147,8 @@ void DrawPass(PlotState& state, const CPlotter& plotter, Surface& target) {
         // A non-positive limit has no logarithm; it gives -inf or NaN, which
         // the plotter treats as a plot without a usable y axis.
         const float yMin = state.yMin == 0.0f ? kLogZero : state.yMin;
-        pass.yLo = static_cast<float>(std::log10(static_cast<double>(yMin)));
-        pass.yHi = static_cast<float>(std::log10(static_cast<double>(state.yMax)));
+        pass.yLo = ToSingle(std::log10(static_cast<double>(yMin)));
+        pass.yHi = ToSingle(std::log10(static_cast<double>(state.yMax)));
     }
 
     plotter.DrawFrame(target, state.clientWidth, state.clientHeight, state.xMin, state.xMax,

@@ -5,6 +5,7 @@
 // conversion (undefined behaviour) nor make a coordinate sum overflow.
 
 #include <cmath>
+#include <limits>
 
 namespace zelk {
 
@@ -25,6 +26,20 @@ inline int ToPixel(double v) {
         return -kPixelLimit;
     }
     return static_cast<int>(v);
+}
+
+// A double rounded to single precision, as positions and ordinates are held.
+// Beyond the float range the result is an infinity rather than the undefined
+// behaviour of a plain conversion; NaN stays NaN.
+inline float ToSingle(double v) {
+    constexpr double kMax = std::numeric_limits<float>::max();
+    if (v > kMax) {
+        return std::numeric_limits<float>::infinity();
+    }
+    if (v < -kMax) {
+        return -std::numeric_limits<float>::infinity();
+    }
+    return static_cast<float>(v);
 }
 
 inline bool IsFinitePosition(float x, float y) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -417,6 +418,36 @@ TEST(DrawPass, DegenerateStatesFinish) {
         EXPECT_EQ(r.penDepth(), 0);
         EXPECT_TRUE(Ticks(r).size() <= 2) << "only the EPS texts follow a move and line";
     }
+}
+
+}  // namespace
+}  // namespace zelk
+
+namespace zelk {
+namespace {
+
+// Stacked values beyond the float range have no position: left out, the line
+// broken there.
+TEST(DrawPass, OrdinatesBeyondSinglePrecisionAreLeftOut) {
+    auto s = BaseState();
+    s->experimentFlag = 1;
+    s->stackFactor = 1e10f;
+    Fill(s->experimental, 1, 1e-10f);
+    s->experimental.y[MAX_CURVES] = 1e30f;  // point 1: 1e40 after the factor
+    const auto calls = Calls(Draw(*s));
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_TRUE(std::isinf(s->plotY[1]));
+    EXPECT_EQ(calls[0].points.size(), 2u) << "two squares";
+    EXPECT_EQ(calls[1].points, (std::vector<std::pair<int, int>>{{45, 220}, {445, 220}}));
+    auto again = BaseState();
+    again->experimentFlag = 1;
+    again->stackFactor = 1e10f;
+    Fill(again->experimental, 1, 1e-10f);
+    again->experimental.y[MAX_CURVES] = 1e30f;
+    const auto lines = Lines(Draw(*again));
+    const auto line = std::find(lines.begin(), lines.end(), "line 45 220");
+    ASSERT_NE(line, lines.end());
+    EXPECT_EQ(*(line + 1), "move 445 220") << "the line is broken at the missing point";
 }
 
 }  // namespace
