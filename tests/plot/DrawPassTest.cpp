@@ -445,7 +445,8 @@ TEST(DrawPass, OrdinatesBeyondSinglePrecisionAreLeftOut) {
     Fill(again->experimental, 1, 1e-10f);
     again->experimental.y[MAX_CURVES] = 1e30f;
     const auto lines = Lines(Draw(*again));
-    const auto line = std::find(lines.begin(), lines.end(), "line 45 220");
+    const auto pen = std::find(lines.begin(), lines.end(), "pen 0 1 0xFF0000");
+    const auto line = std::find(pen, lines.end(), "line 45 220");
     ASSERT_NE(line, lines.end());
     EXPECT_EQ(*(line + 1), "move 445 220") << "the line is broken at the missing point";
 }
