@@ -7,6 +7,17 @@ if(ZELK_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzzing build instruments everything for coverage and the sanitizers;
+# only the fuzz targets themselves link libFuzzer's driver.
+if(ZELK_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "ZELK_FUZZ needs clang: configure with CXX=clang++")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
 function(zelk_target_settings target)
     if(MSVC)
         target_compile_options(${target} PRIVATE /W4 /utf-8)
