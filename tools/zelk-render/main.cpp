@@ -14,7 +14,9 @@
 #include <system_error>
 
 #include "Export.h"
+#ifdef ZELK_RENDER_SNAPSHOT
 #include "commands/TaskCommands.h"
+#endif
 #include "plot/Host.h"
 #include "plot/PlotState.h"
 #include "plot/Readers.h"
@@ -139,7 +141,11 @@ void ReadTask(zelk::PlotState& state, zelk::Host& host, const Options& options) 
     zelk::ReadAxisFile(state, host);
     zelk::ReadCurveFiles(state, host);
     if (options.snapshot) {
+#ifdef ZELK_RENDER_SNAPSHOT
         zelk::TaskCommands(state, host).TakeSnapshot();
+#else
+        host.ShowMessage("--snapshot is not available in this build");
+#endif
     }
 }
 
