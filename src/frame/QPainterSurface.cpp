@@ -76,6 +76,10 @@ QPainterSurface::QPainterSurface(QPainter& painter, Lines lines)
     if (lines == Lines::Auto) {
         canvas_ = DirectCanvas(painter_);
     }
+    const int type = painter_.device() != nullptr ? painter_.device()->devType() : 0;
+    pixelDevice_ =
+        (type == QInternal::Image || type == QInternal::Pixmap || type == QInternal::Widget) &&
+        painter_.deviceTransform().type() <= QTransform::TxTranslate;
     painter_.save();
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.setRenderHint(QPainter::TextAntialiasing, false);
@@ -116,8 +120,29 @@ void QPainterSurface::Flush() {
             ApplyPen(MakePen(ToQColor(background_), 1, false));
             painter_.drawPolyline(run_.data(), count);
         }
-        ApplyPen(MakePen(ToQColor(spec.colour), width, dotted));
-        painter_.drawPolyline(run_.data(), count);
+        if (width > 1 && width <= kMaxBrushWidth && pixelDevice_) {
+            // On pixels a square brush is the 1-pixel line, ends included,
+            // drawn once per brush offset: far cheaper than Qt's wide strokes.
+            QPen pen = MakePen(ToQColor(spec.colour), 1, false);
+            pen.setCapStyle(Qt::SquareCap);
+            ApplyPen(pen);
+            const int lead = width / 2;
+            for (int dy = 0; dy < width; ++dy) {
+                for (int dx = 0; dx < width; ++dx) {
+                    const QPoint shift(dx - lead, dy - lead);
+                    for (QPoint& point : run_) {
+                        point += shift;
+                    }
+                    painter_.drawPolyline(run_.data(), count);
+                    for (QPoint& point : run_) {
+                        point -= shift;
+                    }
+                }
+            }
+        } else {
+            ApplyPen(MakePen(ToQColor(spec.colour), width, dotted));
+            painter_.drawPolyline(run_.data(), count);
+        }
     }
     run_.clear();
 }

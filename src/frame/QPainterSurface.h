@@ -9,7 +9,9 @@
 //    top-left corner at the point, in a small fixed font about 13 pixels tall;
 //  - a 1-pixel dotted pen draws 3 pixels on, 3 off, the gaps in the background
 //    colour; wider pens are always solid, as with the classic CreatePen;
-//  - wider pens have round ends and joins.
+//  - wider pens are a square brush of their width (2 x 2 for the fitted
+//    curves); on devices without pixels (SVG, PDF, printers) a Qt pen of that
+//    width with round ends and joins.
 // On a plain 32-bit image with no transform or clipping the lines and fills are
 // written straight into the image (PixelCanvas): exact end pixels, and fast.
 // On other devices (widgets, SVG, PDF, printers) Qt draws them: runs of
@@ -73,6 +75,8 @@ class QPainterSurface : public Surface {
 
     QPainter& painter_;
     std::optional<PixelCanvas> canvas_;
+    bool pixelDevice_ = false;  // whole device pixels, no scaling
+    static constexpr int kMaxBrushWidth = 4;
     PixelCanvas::Pen canvasPen_{};  // pens_.back() and background_ as pixels
     int dotPhase_ = 0;
     std::vector<PenSpec> pens_;  // back() is the current pen

@@ -4,9 +4,12 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 #include <functional>
+#include <memory>
 
 #include "plot/CPlotter.h"
+#include "plot/DrawPass.h"
 #include "support/QtTestApp.h"
 
 namespace zelk {
@@ -235,6 +238,51 @@ TEST(QPainterSurface, QtLinesAgreeWhereTheirRulesAgree) {
     const QImage direct = Paint(draw);
     const QImage qt = Paint(draw, QPainterSurface::Lines::QtOnly);
     EXPECT_EQ(direct, qt);
+}
+
+// A whole plot of sloped curves: Qt's line rules and the direct ones pick
+// different pixels only here and there along sloped lines.
+TEST(QPainterSurface, QtLinesDrawTheSamePlot) {
+    auto state = std::make_unique<PlotState>();
+    state->clientWidth = 465;
+    state->clientHeight = 360;
+    state->xMax = 10;
+    state->xStep = 2;
+    state->yMax = 3;
+    state->yStep = 1;
+    state->stackFactor = 1;
+    state->stackOffset = 1;
+    state->experimentFlag = 1;
+    state->fitRunCount = 1;
+    state->snapshotCount = 1;
+    state->markerX1 = 2.5f;
+    for (CurveSet* set : {&state->experimental, &state->result, &state->previous}) {
+        set->pointCount = 41;
+        set->curveCount = 3;
+        for (int p = 0; p < 41; ++p) {
+            set->x[p] = 0.25f * p;
+            for (int c = 0; c < 3; ++c) {
+                set->y[p * MAX_CURVES + c] = 0.5f + 0.4f * std::sin(0.3f * p + c);
+            }
+        }
+    }
+    QImage images[2];
+    const QPainterSurface::Lines modes[] = {QPainterSurface::Lines::Auto,
+                                            QPainterSurface::Lines::QtOnly};
+    for (int i = 0; i < 2; ++i) {
+        images[i] = QImage(465, 360, QImage::Format_RGB32);
+        images[i].fill(Qt::black);
+        QPainter painter(&images[i]);
+        QPainterSurface surface(painter, modes[i]);
+        DrawPass(*state, CPlotter(), surface);
+    }
+    int differ = 0;
+    for (int y = 0; y < 360; ++y) {
+        for (int x = 0; x < 465; ++x) {
+            differ += images[0].pixel(x, y) != images[1].pixel(x, y);
+        }
+    }
+    EXPECT_LT(differ, 465 * 360 / 50);
 }
 
 TEST(QPainterSurface, LinesFarOutsideTheImageAreClipped) {
