@@ -23,14 +23,15 @@ struct Layout {
     bool cut = false;               // the file holds more than the set can
 };
 
-// Limits a count read from a file to 0..capacity. Counts are 32-bit signed,
-// so a huge unsigned count reads as negative and means nothing to read.
+// Cuts a count read from a file to the capacity. Counts are 32-bit signed,
+// so a huge unsigned count reads as negative: it is kept as the file gives
+// it and means nothing to read (every consumer treats it as empty).
 std::int32_t Fit(std::int32_t count, std::int32_t capacity, bool& cut) {
     if (count > capacity) {
         cut = true;
         return capacity;
     }
-    return std::max<std::int32_t>(count, 0);
+    return count;
 }
 
 // "%u %u". A count that does not convert keeps the set's previous count, and

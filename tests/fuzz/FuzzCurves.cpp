@@ -25,9 +25,10 @@ bool CanaryIntact(const float* first) {
     return std::all_of(first, first + kCanaryLength, [](float v) { return v == kCanary; });
 }
 
+// A negative count is kept as the file gives it and reads nothing; only the
+// capacities bound the counts from above.
 bool CountsInRange(const zelk::CurveSet& set) {
-    return set.pointCount >= 0 && set.pointCount <= zelk::MAX_POINTS && set.curveCount >= 0 &&
-           set.curveCount <= zelk::MAX_CURVES;
+    return set.pointCount <= zelk::MAX_POINTS && set.curveCount <= zelk::MAX_CURVES;
 }
 
 bool Allowed(const std::string& message) {

@@ -317,9 +317,9 @@ TEST_F(CurveFilesTest, HugeOrNegativeCountsReadNothingAndNeverSpin) {
         float x0, y0;
     };
     const Case cases[] = {
-        {"4294967295 2\n1 2 3\n", 0, 2, kOld, kOld},  // reads as -1: no points
-        {"-5 1\n1 2\n", 0, 1, kOld, kOld},
-        {"2 -1\n1 2 3\n", 2, 0, 1, kOld},               // abscissae only
+        {"4294967295 2\n1 2 3\n", -1, 2, kOld, kOld},  // reads as -1: no points
+        {"-5 1\n1 2\n", -5, 1, kOld, kOld},
+        {"2 -1\n1 2 3\n", 2, -1, 1, kOld},              // abscissae only
         {"1 2000000000\n0.5 1 2 3\n", 1, 12, 0.5f, 1},  // a few ordinates, then the end
         {"2000000000 2000000000\n", 3500, 12, kOld, kOld},
         {"2000000000 1\n1 1\n2 x", 3500, 1, 1, 1},
