@@ -21,12 +21,12 @@ struct NewModelDlgData {
 // What a Host other than the GUI's throws from Fatal(): the process must not
 // end in tests, yet no step after the fatal error may run.
 class FatalError : public std::runtime_error {
-  public:
+public:
     explicit FatalError(const std::string& text) : std::runtime_error(text) {}
 };
 
 class Host {
-  public:
+public:
     virtual ~Host() = default;
 
     // A modal box with the application title as caption and one OK button.

@@ -21,21 +21,15 @@ inline constexpr Colour RGB(int r, int g, int b) {
     return static_cast<Colour>(r & 0xFF) | (static_cast<Colour>(g & 0xFF) << 8) |
            (static_cast<Colour>(b & 0xFF) << 16);
 }
-inline constexpr int RedOf(Colour c) {
-    return static_cast<int>(c & 0xFF);
-}
-inline constexpr int GreenOf(Colour c) {
-    return static_cast<int>((c >> 8) & 0xFF);
-}
-inline constexpr int BlueOf(Colour c) {
-    return static_cast<int>((c >> 16) & 0xFF);
-}
+inline constexpr int RedOf(Colour c) { return static_cast<int>(c & 0xFF); }
+inline constexpr int GreenOf(Colour c) { return static_cast<int>((c >> 8) & 0xFF); }
+inline constexpr int BlueOf(Colour c) { return static_cast<int>((c >> 16) & 0xFF); }
 
 inline constexpr int PS_SOLID = 0;
 inline constexpr int PS_DOT = 2;
 
 class Surface {
-  public:
+public:
     virtual ~Surface() = default;
     virtual void FillSolidRect(int x, int y, int cx, int cy, Colour colour) = 0;
     virtual void MoveTo(int x, int y) = 0;
@@ -48,7 +42,7 @@ class Surface {
 // Selects a new pen for its lifetime and always puts the previous one back,
 // also when an exception passes through.
 class PenGuard {
-  public:
+public:
     PenGuard(Surface& surface, int style, int width, Colour colour) : surface_(surface) {
         surface_.SelectNewPen(style, width, colour);
     }
@@ -56,7 +50,7 @@ class PenGuard {
     PenGuard(const PenGuard&) = delete;
     PenGuard& operator=(const PenGuard&) = delete;
 
-  private:
+private:
     Surface& surface_;
 };
 

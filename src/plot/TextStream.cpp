@@ -11,9 +11,7 @@ namespace {
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A CR directly before a LF belongs to the line end, as in text mode on
 // Windows; so does a CR that is the very last byte of the file.

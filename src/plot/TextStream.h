@@ -14,7 +14,7 @@
 namespace zelk {
 
 class TextStream {
-  public:
+public:
     // Reads the whole file; false (and the stream stays closed) when it cannot
     // be opened.
     bool Open(const std::string& path);
@@ -42,7 +42,7 @@ class TextStream {
     // For tests and the fuzzers: work on text that did not come from a file.
     void OpenText(std::string_view text);
 
-  private:
+private:
     void SkipWhiteSpace();
 
     std::string text_;
