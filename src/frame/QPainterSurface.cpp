@@ -112,9 +112,9 @@ void QPainterSurface::ApplyPen(const QPen& pen) {
 
 void QPainterSurface::Flush() {
     if (run_.size() >= 2) {
-        const PenSpec& spec = pens_.back();
-        const int width = spec.width < 1 ? 1 : spec.width;
-        const bool dotted = spec.style == PS_DOT && width == 1;
+        const PenState& current = pens_.back();
+        const int width = current.width < 1 ? 1 : current.width;
+        const bool dotted = current.style == PS_DOT && width == 1;
         const auto count = static_cast<int>(run_.size());
         if (dotted) {
             ApplyPen(MakePen(ToQColor(background_), 1, false));
@@ -123,7 +123,7 @@ void QPainterSurface::Flush() {
         if (width > 1 && width <= kMaxBrushWidth && pixelDevice_) {
             // On pixels a square brush is the 1-pixel line, ends included,
             // drawn once per brush offset: far cheaper than Qt's wide strokes.
-            QPen pen = MakePen(ToQColor(spec.colour), 1, false);
+            QPen pen = MakePen(ToQColor(current.colour), 1, false);
             pen.setCapStyle(Qt::SquareCap);
             ApplyPen(pen);
             const int lead = width / 2;
@@ -140,7 +140,7 @@ void QPainterSurface::Flush() {
                 }
             }
         } else {
-            ApplyPen(MakePen(ToQColor(spec.colour), width, dotted));
+            ApplyPen(MakePen(ToQColor(current.colour), width, dotted));
             painter_.drawPolyline(run_.data(), count);
         }
     }
@@ -148,10 +148,10 @@ void QPainterSurface::Flush() {
 }
 
 void QPainterSurface::UpdateCanvasPen() {
-    const PenSpec& spec = pens_.back();
-    const int width = spec.width < 1 ? 1 : spec.width;
-    canvasPen_ = {ToArgb(spec.colour), ToArgb(background_), width,
-                  spec.style == PS_DOT && width == 1};
+    const PenState& current = pens_.back();
+    const int width = current.width < 1 ? 1 : current.width;
+    canvasPen_ = {ToArgb(current.colour), ToArgb(background_), width,
+                  current.style == PS_DOT && width == 1};
 }
 
 void QPainterSurface::FillSolidRect(int x, int y, int cx, int cy, Colour colour) {

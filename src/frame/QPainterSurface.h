@@ -65,7 +65,7 @@ class QPainterSurface : public Surface {
     static constexpr int kDotOff = PixelCanvas::kDotOff;
 
   private:
-    struct PenSpec {
+    struct PenState {
         int style;
         int width;
         Colour colour;
@@ -79,7 +79,7 @@ class QPainterSurface : public Surface {
     static constexpr int kMaxBrushWidth = 4;
     PixelCanvas::Pen canvasPen_{};  // pens_.back() and background_ as pixels
     int dotPhase_ = 0;
-    std::vector<PenSpec> pens_;  // back() is the current pen
+    std::vector<PenState> pens_;  // back() is the current pen
     Colour background_;
     QPoint current_;
     std::vector<QPoint> run_;  // the collected polyline; run_[0] is its start
