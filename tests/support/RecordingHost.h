@@ -11,7 +11,7 @@
 namespace zelk::testing {
 
 class RecordingHost : public Host {
-public:
+  public:
     struct LaunchRecord {
         std::string program;
         std::vector<std::string> argv;

@@ -1,0 +1,242 @@
+// The POSIX platform layer against the real system: directories of any
+// length, copies that replace whole or not at all, and programs started with
+// argument vectors and no shell.
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "support/ScopedEnv.h"
+#include "support/TaskFolder.h"
+
+namespace zelk::platform {
+namespace {
+
+using zelk::testing::Exists;
+using zelk::testing::ReadText;
+using zelk::testing::TaskFolder;
+using zelk::testing::WriteText;
+
+void MakeExecutable(const std::string& path, const std::string& script) {
+    WriteText(path, script);
+    ::chmod(path.c_str(), 0755);
+}
+
+// Sets or clears ZELK_EDITOR for one test.
+class EditorVariable : public zelk::testing::ScopedEnv {
+  public:
+    explicit EditorVariable(const char* value) : ScopedEnv("ZELK_EDITOR", value) {}
+};
+
+TEST(Directories, CurrentDirectoryHasNoLengthLimit) {
+    TaskFolder folder;
+    // Far beyond 256 characters and beyond one memory page (where the kernel's
+    // own getcwd gives up).
+    const std::string segment(200, 'd');
+    std::string expected = folder.path();
+    for (int i = 0; i < 24; ++i) {
+        ASSERT_EQ(::mkdir(segment.c_str(), 0755), 0);
+        ASSERT_TRUE(SetCurrentDirectory(segment));
+        expected += "/" + segment;
+    }
+    ASSERT_GT(expected.size(), 4096u);
+    EXPECT_EQ(CurrentDirectory(), expected);
+}
+
+TEST(Directories, SetCurrentDirectoryReportsFailureAndKeepsTheOldOne) {
+    TaskFolder folder;
+    EXPECT_FALSE(SetCurrentDirectory(folder.path() + "/no such folder"));
+    EXPECT_FALSE(SetCurrentDirectory(""));
+    EXPECT_EQ(CurrentDirectory(), folder.path());
+    ASSERT_EQ(::mkdir("with blank", 0755), 0);
+    EXPECT_TRUE(SetCurrentDirectory(folder.path() + "/with blank"));
+    EXPECT_EQ(CurrentDirectory(), folder.path() + "/with blank");
+}
+
+TEST(Directories, WindowsDirectoryIsTheFolderOfTheRunningProgram) {
+    const std::string dir = WindowsDirectory();
+    ASSERT_TRUE(IsAbsolutePath(dir));
+    EXPECT_TRUE(Exists(dir + "/test_platform")) << dir;
+}
+
+TEST(Files, CopyReplacesTheTargetAndKeepsTheSource) {
+    TaskFolder folder;
+    WriteText("FIT.INP", "user input\r\nline 2\n");
+    WriteText("BUFF.RES", "an older, longer backup that must vanish entirely\n");
+    ASSERT_TRUE(CopyFile("FIT.INP", "BUFF.RES"));
+    EXPECT_EQ(ReadText("BUFF.RES"), "user input\r\nline 2\n");
+    EXPECT_EQ(ReadText("FIT.INP"), "user input\r\nline 2\n");
+    EXPECT_TRUE(CopyFile("FIT.INP", "new name with blanks.res"));
+    EXPECT_EQ(ReadText("new name with blanks.res"), "user input\r\nline 2\n");
+}
+
+TEST(Files, CopyOntoItselfLosesNothing) {
+    TaskFolder folder;
+    WriteText("newmod.res", "model parameters\n");
+    CopyFile("newmod.res", "newmod.res");
+    CopyFile("newmod.res", folder.path() + "/newmod.res");
+    EXPECT_EQ(ReadText("newmod.res"), "model parameters\n");
+}
+
+TEST(Files, FailedCopiesReportFailureAndLeaveTheTargetAlone) {
+    TaskFolder folder;
+    WriteText("BUFF.RES", "kept\n");
+    ASSERT_EQ(::mkdir("a folder", 0755), 0);
+    struct Case {
+        std::string from, to;
+    };
+    const std::vector<Case> cases = {
+        {"missing", "BUFF.RES"},        // no source
+        {"a folder", "BUFF.RES"},       // source is no file
+        {"BUFF.RES", "no such dir/x"},  // target folder missing
+        {"BUFF.RES", "a folder"},       // target is a folder
+        {"BUFF.RES", ""},               // no target name
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(CopyFile(c.from, c.to)) << c.from << " -> " << c.to;
+    }
+    EXPECT_EQ(ReadText("BUFF.RES"), "kept\n");
+    // Nothing half-written is left behind.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"BUFF.RES", "a folder"}));
+}
+
+TEST(Files, CopyKeepsTheExecutableBit) {
+    TaskFolder folder;
+    MakeExecutable("fit", "#!/bin/sh\n");
+    ASSERT_TRUE(CopyFile("fit", "fit copy"));
+    EXPECT_EQ(::access("fit copy", X_OK), 0);
+}
+
+TEST(Files, DeleteRemovesFilesOnly) {
+    TaskFolder folder;
+    WriteText("result.dat", "1 1\n");
+    ASSERT_EQ(::mkdir("dir", 0755), 0);
+    EXPECT_TRUE(DeleteFile("result.dat"));
+    EXPECT_FALSE(Exists("result.dat"));
+    EXPECT_FALSE(DeleteFile("result.dat"));
+    EXPECT_FALSE(DeleteFile("dir"));
+    EXPECT_TRUE(Exists("dir"));
+}
+
+TEST(Editor, BundledEditorGetsThePathTwice) {
+    EditorVariable unset(nullptr);
+    zelk::testing::ScopedEnv path("PATH", "/nonexistent");
+    const Launch launch = EditorLaunch("/opt/zelk/bin", "/work/my task/FIT.INP");
+    EXPECT_EQ(launch.program, "/opt/zelk/bin/zelk-notepad");
+    EXPECT_EQ(launch.argv,
+              (std::vector<std::string>{"/work/my task/FIT.INP", "/work/my task/FIT.INP"}));
+}
+
+TEST(Editor, BundledEditorNotBesideTheProgramIsTakenFromPath) {
+    EditorVariable unset(nullptr);
+    TaskFolder folder("zelk-bin");
+    MakeExecutable("zelk-notepad", "#!/bin/sh\n");
+    zelk::testing::ScopedEnv path("PATH", ("/nonexistent:" + folder.path()).c_str());
+    EXPECT_EQ(EditorLaunch("/nonexistent", "a").program, folder.path() + "/zelk-notepad");
+    // Beside the program it wins.
+    EXPECT_EQ(EditorLaunch(folder.path(), "a").program, folder.path() + "/zelk-notepad");
+}
+
+TEST(Editor, BlankVariableMeansTheBundledEditor) {
+    EditorVariable blank("  \t ");
+    zelk::testing::ScopedEnv path("PATH", "/nonexistent");
+    EXPECT_EQ(EditorLaunch("/opt/zelk/bin", "a").program, "/opt/zelk/bin/zelk-notepad");
+}
+
+TEST(Editor, UserEditorCommandLineGetsThePathAppended) {
+    TaskFolder folder("zelk-editor");  // the variable is split on blanks
+    MakeExecutable("my-editor", "#!/bin/sh\n");
+    const std::string editor = folder.path() + "/my-editor";
+    EditorVariable custom((" " + editor + "  --wait\t-n ").c_str());
+    const Launch launch = EditorLaunch("/opt/zelk/bin", "/work/my task/START_A.INP");
+    EXPECT_EQ(launch.program, editor);
+    EXPECT_EQ(launch.argv,
+              (std::vector<std::string>{editor, "--wait", "-n", "/work/my task/START_A.INP"}));
+}
+
+TEST(Editor, UserEditorNamedWithoutFolderIsFoundOnPath) {
+    EditorVariable custom("sh -c");
+    const Launch launch = EditorLaunch("/opt/zelk/bin", "x");
+    EXPECT_TRUE(IsAbsolutePath(launch.program)) << launch.program;
+    EXPECT_EQ(std::filesystem::path(launch.program).filename(), "sh");
+    EXPECT_EQ(launch.argv, (std::vector<std::string>{"sh", "-c", "x"}));
+}
+
+TEST(Launch, ExitCodesAndProgramsThatCannotStart) {
+    TaskFolder folder;
+    MakeExecutable("exits7", "#!/bin/sh\nexit 7\n");
+    MakeExecutable("killed", "#!/bin/sh\nkill -9 $$\n");
+    WriteText("not executable", "#!/bin/sh\nexit 0\n");
+    WriteText("no interpreter", "just text\n");
+    ::chmod("no interpreter", 0755);
+    ASSERT_EQ(::mkdir("folder", 0755), 0);
+    struct Case {
+        std::string program;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {"exits7", 7},
+        {folder.path() + "/exits7", 7},
+        {"killed", 128 + 9},
+        {"missing program", -1},
+        {"", -1},
+        {"folder", -1},
+        {"not executable", -1},
+        {"no interpreter", -1},
+        {"sh", -1},  // on PATH, but not in the current directory
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LaunchAndWait(c.program, {c.program}), c.code) << c.program;
+    }
+}
+
+TEST(Launch, ArgumentsArriveWholeAndNoShellSeesThem) {
+    TaskFolder folder;
+    MakeExecutable("print args",
+                   "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > args.txt\n");
+    const std::vector<std::string> argv = {
+        "print args", "/work/my task/FIT.INP", "two  blanks", "$(touch injected)", "a;b", "*", ""};
+    ASSERT_EQ(LaunchAndWait("print args", argv), 0);
+    EXPECT_EQ(ReadText("args.txt"),
+              "[/work/my task/FIT.INP]\n[two  blanks]\n[$(touch injected)]\n[a;b]\n[*]\n[]\n");
+    EXPECT_FALSE(Exists("injected"));
+}
+
+TEST(Launch, WhileWaitingRunsUntilTheProgramEnds) {
+    TaskFolder folder;
+    // The program can only end after whileWaiting has run at least once.
+    MakeExecutable("waiter", "#!/bin/sh\nwhile [ ! -e go ]; do sleep 0.01; done\nexit 3\n");
+    int calls = 0;
+    const int code = LaunchAndWait("waiter", {"waiter"}, [&] {
+        ++calls;
+        WriteText("go", "");
+    });
+    EXPECT_EQ(code, 3);
+    EXPECT_GE(calls, 1);
+}
+
+TEST(Launch, ProgramStartsWithDefaultSignalHandling) {
+    TaskFolder folder;
+    MakeExecutable("terminates itself", "#!/bin/sh\nkill -TERM $$\nexit 0\n");
+    // What a GUI may have set up for itself must not reach the program.
+    const auto old = std::signal(SIGTERM, SIG_IGN);
+    const int code = LaunchAndWait("terminates itself", {"terminates itself"});
+    std::signal(SIGTERM, old);
+    EXPECT_EQ(code, 128 + SIGTERM);
+}
+
+}  // namespace
+}  // namespace zelk::platform
