@@ -127,9 +127,6 @@ TEST_F(ZelkRender, OpsOfAFit) {
 }
 
 TEST_F(ZelkRender, OpsOfASnapshot) {
-#ifndef ZELK_RENDER_SNAPSHOT
-    GTEST_SKIP() << "built without the task commands";
-#endif
     const Outcome run =
         Render({"--size", "465x360", "--fit-runs", "1", "--snapshot", "--ops", "-"});
     ASSERT_EQ(run.status, 0) << run.err;

@@ -14,9 +14,7 @@
 #include <system_error>
 
 #include "Export.h"
-#ifdef ZELK_RENDER_SNAPSHOT
 #include "commands/TaskCommands.h"
-#endif
 #include "plot/Host.h"
 #include "plot/PlotState.h"
 #include "plot/Readers.h"
@@ -141,11 +139,7 @@ void ReadTask(zelk::PlotState& state, zelk::Host& host, const Options& options) 
     zelk::ReadAxisFile(state, host);
     zelk::ReadCurveFiles(state, host);
     if (options.snapshot) {
-#ifdef ZELK_RENDER_SNAPSHOT
         zelk::TaskCommands(state, host).TakeSnapshot();
-#else
-        host.ShowMessage("--snapshot is not available in this build");
-#endif
     }
 }
 
