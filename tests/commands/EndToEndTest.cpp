@@ -79,7 +79,8 @@ TEST(EndToEnd, TaskRoadWithTheDemoFittingProgram) {
     EXPECT_EQ(state->experimentFlag, 1);
     EXPECT_EQ(state->experimental.pointCount, 401);
     EXPECT_EQ(state->experimental.curveCount, 3);
-    EXPECT_EQ(state->yMax, 600.0f);
+    EXPECT_EQ(state->yMax, 6.0f);
+    EXPECT_EQ(state->stackFactor, 0.01f);
     const std::string userFitInput = ReadText("FIT.INP");
 
     // A placeholder fit: the user's FIT.INP is back afterwards.

@@ -130,16 +130,18 @@ std::string TaskFile(const std::string& fitProgram) {
            "demo.axis\n";
 }
 
+// The counts run to a few hundred; the stacking factor brings them into single
+// digits, so that every y label fits in the left margin.
 constexpr const char* kAxisFile =
     "0        left end of the x axis\n"
     "100      right end of the x axis\n"
     "10       x tick step\n"
     "0        bottom of the y axis\n"
-    "600      top of the y axis\n"
-    "50       y tick step\n"
+    "6        top of the y axis\n"
+    "0.5      y tick step\n"
     "1        scale type: 1 linear, 2 logarithmic\n"
-    "1        stacking factor\n"
-    "200      stacking offset between curves\n";
+    "0.01     stacking factor: every count is multiplied by it\n"
+    "2        stacking offset between curves\n";
 
 constexpr const char* kOptionsFile =
     "# Calculation options of the demo fitting program (zelk-fit).\n"
