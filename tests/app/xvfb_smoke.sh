@@ -33,6 +33,16 @@ export XDG_CONFIG_HOME="$work/config"
 export ZELK_SMOKE_ZELK="$zelk" ZELK_SMOKE_TASK="$task" ZELK_SMOKE_DIR="$work" ZELK_SMOKE_FIT="$with_fit"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail
+    # Takes screenshots into $1 until one shows at least 20 pixels of colour $2
+    # (at most 30 seconds): no fixed waits for a slow machine to beat.
+    shot_until() {
+        for _ in $(seq 1 60); do
+            import -window root "$1"
+            n=$(convert "$1" -alpha off txt:- | grep -c -i " #$2 " || true)
+            [ "$n" -ge 20 ] && return 0
+            sleep 0.5
+        done
+    }
     "$ZELK_SMOKE_ZELK" --task "$ZELK_SMOKE_TASK" &
     pid=$!
     wid=""
@@ -43,13 +53,11 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     done
     [ -n "$wid" ] || { echo "no Zelk window appeared"; kill $pid; exit 1; }
     xdotool getwindowname "$wid" >"$ZELK_SMOKE_DIR/title.txt"
-    sleep 1
-    import -window root "$ZELK_SMOKE_DIR/loaded.png"
+    shot_until "$ZELK_SMOKE_DIR/loaded.png" 0000FF
     if [ "$ZELK_SMOKE_FIT" = 1 ]; then
         # The first toolbar button: a fit run with the placeholder input.
         xdotool mousemove --window "$wid" 20 36 click 1
-        sleep 3
-        import -window root "$ZELK_SMOKE_DIR/fitted.png"
+        shot_until "$ZELK_SMOKE_DIR/fitted.png" FF0000
     fi
     kill $pid
     wait $pid 2>/dev/null || true
