@@ -184,12 +184,13 @@ TEST_F(FitProgram, ZelksReadersTakeEveryFileOfTheDemoAndTheFit) {
         EXPECT_EQ(set->curveCount, 3);
         EXPECT_EQ(set->x[400], 100.0f);
     }
-    // Stacked with the axis file's offset, no curve reaches into its
-    // neighbour's band or out of the plot.
+    // Scaled by the stacking factor and stacked with the axis file's offset,
+    // no curve reaches into its neighbour's band or out of the plot.
     for (const zelk::CurveSet* set : {&state->experimental, &state->result}) {
         for (int c = 0; c < 3; ++c) {
             for (int p = 0; p < 401; ++p) {
-                const float v = set->y[static_cast<std::size_t>(p * zelk::MAX_CURVES + c)];
+                const float v =
+                    set->y[static_cast<std::size_t>(p * zelk::MAX_CURVES + c)] * state->stackFactor;
                 EXPECT_GT(v, state->yMin);
                 EXPECT_LT(v, state->stackOffset);
             }

@@ -8,15 +8,23 @@
 #include <system_error>
 
 namespace zelk::fit {
+namespace {
 
-std::optional<double> ParseNumber(std::string_view token) {
+// from_chars takes no leading '+'; a lone sign or a doubled one is no number.
+bool StripPlusSign(std::string_view& token) {
     if (!token.empty() && token.front() == '+') {
         token.remove_prefix(1);
         if (!token.empty() && (token.front() == '+' || token.front() == '-')) {
-            return std::nullopt;
+            return false;
         }
     }
-    if (token.empty()) {
+    return !token.empty();
+}
+
+}  // namespace
+
+std::optional<double> ParseNumber(std::string_view token) {
+    if (!StripPlusSign(token)) {
         return std::nullopt;
     }
     // from_chars accepts "inf" and "nan"; the files never mean those.
@@ -36,13 +44,7 @@ std::optional<double> ParseNumber(std::string_view token) {
 }
 
 std::optional<std::int64_t> ParseInteger(std::string_view token) {
-    if (!token.empty() && token.front() == '+') {
-        token.remove_prefix(1);
-        if (!token.empty() && (token.front() == '+' || token.front() == '-')) {
-            return std::nullopt;
-        }
-    }
-    if (token.empty()) {
+    if (!StripPlusSign(token)) {
         return std::nullopt;
     }
     std::int64_t value = 0;

@@ -41,15 +41,10 @@ bool WritePng(PlotState& state, const QString& path, std::string& error) {
     return true;
 }
 
-bool WriteSvg(PlotState& state, const QString& path, std::string& error) {
-    QSvgGenerator svg;
-    svg.setFileName(path);
-    svg.setSize(QSize(state.clientWidth, state.clientHeight));
-    svg.setViewBox(QRect(0, 0, state.clientWidth, state.clientHeight));
-    svg.setResolution(96);
-    svg.setTitle(QStringLiteral("Zelk plot"));
+// Paints one pass on a vector device and checks that the file came out.
+bool PaintInto(QPaintDevice& device, PlotState& state, const QString& path, std::string& error) {
     QPainter painter;
-    if (!painter.begin(&svg)) {
+    if (!painter.begin(&device)) {
         error = "cannot write the file";
         return false;
     }
@@ -59,6 +54,16 @@ bool WriteSvg(PlotState& state, const QString& path, std::string& error) {
         return false;
     }
     return true;
+}
+
+bool WriteSvg(PlotState& state, const QString& path, std::string& error) {
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(QSize(state.clientWidth, state.clientHeight));
+    svg.setViewBox(QRect(0, 0, state.clientWidth, state.clientHeight));
+    svg.setResolution(96);
+    svg.setTitle(QStringLiteral("Zelk plot"));
+    return PaintInto(svg, state, path, error);
 }
 
 bool WritePdf(PlotState& state, const QString& path, std::string& error) {
@@ -72,17 +77,7 @@ bool WritePdf(PlotState& state, const QString& path, std::string& error) {
     pdf.setPageLayout(
         QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
                     QPageLayout::Portrait, QMarginsF()));
-    QPainter painter;
-    if (!painter.begin(&pdf)) {
-        error = "cannot write the file";
-        return false;
-    }
-    Paint(state, painter);
-    if (!painter.end() || QFileInfo(path).size() == 0) {
-        error = "cannot write the file";
-        return false;
-    }
-    return true;
+    return PaintInto(pdf, state, path, error);
 }
 
 }  // namespace
