@@ -93,6 +93,10 @@ struct FailedStart {
     int status;
 };
 
+void PrintTo(const FailedStart& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class FailedStartTest : public ::testing::TestWithParam<FailedStart> {};
 
 TEST_P(FailedStartTest, EndsWithoutShowingTheWindow) {

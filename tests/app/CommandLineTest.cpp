@@ -16,6 +16,10 @@ struct LineCase {
     QString file = {}, printer = {}, driver = {}, port = {}, taskDir = {};
 };
 
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ParseCommandLineTest : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(ParseCommandLineTest, Parses) {

@@ -54,6 +54,10 @@ struct TaskCommandCase {
     std::function<void(const FrameFixture&, const RecordingHost&, const PlotState&)> check;
 };
 
+void PrintTo(const TaskCommandCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class TaskCommandRouting : public FrameFixture,
                            public ::testing::WithParamInterface<TaskCommandCase> {};
 
@@ -146,6 +150,10 @@ struct KeyCase {
     int id;
     const char* handler;
 };
+
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << QKeySequence(c.keys).toString().toStdString();
+}
 
 class AcceleratorRouting : public FrameFixture, public ::testing::WithParamInterface<KeyCase> {};
 

@@ -51,6 +51,11 @@ struct PageCase {
     QRect expected;
 };
 
+void PrintTo(const PageCase& c, std::ostream* os) {
+    *os << c.clientWidth << "x" << c.clientHeight << " on " << c.page.width() << "x"
+        << c.page.height();
+}
+
 class PlotOnPage : public ::testing::TestWithParam<PageCase> {};
 
 TEST_P(PlotOnPage, FillsThePageKeepingItsShape) {

@@ -77,6 +77,10 @@ struct BarCase {
     const char* name;
 };
 
+void PrintTo(const BarCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class BarToggle : public FrameFixture, public ::testing::WithParamInterface<BarCase> {};
 
 TEST_P(BarToggle, ViewMenuHidesAndShowsWithItsCheckMark) {
@@ -112,6 +116,10 @@ struct PromptCase {
     int id;
     const char* prompt;  // what the message pane shows, trimmed
 };
+
+void PrintTo(const PromptCase& c, std::ostream* os) {
+    *os << c.id;
+}
 
 class StatusPrompt : public FrameFixture, public ::testing::WithParamInterface<PromptCase> {};
 
