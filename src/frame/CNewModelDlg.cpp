@@ -8,7 +8,8 @@
 
 namespace zelk {
 
-CNewModelDlg::CNewModelDlg(NewModelDlgData& dlgData, QWidget* parent) : QDialog(parent), data_(dlgData) {
+CNewModelDlg::CNewModelDlg(NewModelDlgData& dlgData, QWidget* parent)
+    : QDialog(parent), data_(dlgData) {
     setWindowTitle(QStringLiteral("Dialog"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
