@@ -1,0 +1,14 @@
+#pragma once
+// The about box: icon, name and version, one line about the program, OK.
+
+#include <QDialog>
+
+namespace zelk {
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+  public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};
+
+}  // namespace zelk

@@ -1,0 +1,237 @@
+#include "app/CZelkApp.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrinterInfo>
+#include <QSettings>
+#include <cstdio>
+
+#include "app/CAboutDlg.h"
+#include "commands/CommandIds.h"
+#include "frame/AppInfo.h"
+#include "frame/CMainFrame.h"
+#include "frame/CZelkView.h"
+#include "platform/Platform.h"
+
+namespace zelk {
+namespace {
+
+QSettings AppSettings() {
+    return QSettings(QString::fromLatin1(kSettingsOrganisation),
+                     QString::fromLatin1(kSettingsApplication));
+}
+
+void PrintError(const QString& text) {
+    std::fprintf(stderr, "zelk: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+CZelkApp::CZelkApp() {
+    chooseOpenFile = [this] {
+        return QFileDialog::getOpenFileName(frame_.get(), QStringLiteral("Open"), QString(),
+                                            QStringLiteral("All Files (*)"));
+    };
+    chooseSaveFile = [this] {
+        return QFileDialog::getSaveFileName(frame_.get(), QStringLiteral("Save As"), doc_.title(),
+                                            QStringLiteral("All Files (*)"));
+    };
+    runDialog = [](QDialog& dialog) { return dialog.exec(); };
+    reportError = [this](const QString& text) {
+        QMessageBox::warning(frame_.get(), QString::fromLatin1(kAppTitle), text);
+    };
+}
+
+CZelkApp::~CZelkApp() = default;
+
+void CZelkApp::CreateFrame() {
+    frame_ = std::make_unique<CMainFrame>();
+    frame_->SetAppHandler([this](int id) { return OnCommand(id); });
+}
+
+std::optional<int> CZelkApp::InitInstance(const QStringList& args) {
+    QSettings settings = AppSettings();
+    recent_.Load(settings);
+
+    const CommandLineInfo info = ParseCommandLine(args);
+    switch (info.action) {
+        case CommandLineInfo::Action::Help:
+            std::fputs(UsageText().toLocal8Bit().constData(), stdout);
+            return 0;
+        case CommandLineInfo::Action::Version:
+            std::printf("Zelk %s\n", kAppVersion);
+            return 0;
+        case CommandLineInfo::Action::Quit:
+            return 0;
+        case CommandLineInfo::Action::Error:
+            PrintError(info.error);
+            std::fputs(UsageText().toLocal8Bit().constData(), stderr);
+            return 2;
+        default:
+            break;
+    }
+
+    CreateFrame();
+    doc_.OnNewDocument();
+    switch (info.action) {
+        case CommandLineInfo::Action::FileOpen: {
+            QString error;
+            if (!doc_.OnOpenDocument(info.fileName, &error)) {
+                PrintError(QStringLiteral("cannot open %1: %2").arg(info.fileName, error));
+                return 1;
+            }
+            recent_.Add(doc_.pathName());
+            break;
+        }
+        case CommandLineInfo::Action::Print:
+        case CommandLineInfo::Action::PrintTo:
+            return PrintAndEnd(info);
+        case CommandLineInfo::Action::Task:
+            if (std::optional<int> status = LoadTaskFolder(info.taskDir)) {
+                return status;
+            }
+            return std::nullopt;
+        default:
+            break;
+    }
+    DocumentChanged();
+    frame_->show();
+    return std::nullopt;
+}
+
+std::optional<int> CZelkApp::PrintAndEnd(const CommandLineInfo& info) {
+    QString error;
+    if (!doc_.OnOpenDocument(info.fileName, &error)) {
+        PrintError(QStringLiteral("cannot open %1: %2").arg(info.fileName, error));
+        return 1;
+    }
+    recent_.Add(doc_.pathName());
+    DocumentChanged();
+    const QString printer = info.printerName;
+    if (printer.isEmpty() ? QPrinterInfo::defaultPrinter().isNull()
+                          : QPrinterInfo::printerInfo(printer).isNull()) {
+        PrintError(printer.isEmpty() ? QStringLiteral("no printer is available")
+                                     : QStringLiteral("no printer named %1").arg(printer));
+        return 1;
+    }
+    if (!frame_->view()->OnFilePrintDirect(printer)) {
+        PrintError(QStringLiteral("printing %1 failed").arg(info.fileName));
+        return 1;
+    }
+    ExitInstance();
+    return 0;
+}
+
+std::optional<int> CZelkApp::LoadTaskFolder(const QString& dir) {
+    const QFileInfo folder(dir);
+    if (!folder.isDir()) {
+        PrintError(QStringLiteral("%1 is not a folder").arg(dir));
+        return 1;
+    }
+    if (!platform::SetCurrentDirectory(
+            QDir::toNativeSeparators(folder.absoluteFilePath()).toStdString())) {
+        PrintError(QStringLiteral("cannot change to %1").arg(dir));
+        return 1;
+    }
+    if (!QFileInfo::exists(QStringLiteral("START_A.INP"))) {
+        PrintError(QStringLiteral("%1 holds no START_A.INP").arg(dir));
+        return 1;
+    }
+    DocumentChanged();
+    frame_->show();
+    frame_->view()->LoadTaskWithoutEditor();
+    return std::nullopt;
+}
+
+void CZelkApp::ExitInstance() {
+    QSettings settings = AppSettings();
+    recent_.Save(settings);
+}
+
+void CZelkApp::DocumentChanged() {
+    frame_->SetDocumentTitle(doc_.title());
+    frame_->view()->OnInitialUpdate();
+}
+
+bool CZelkApp::OnCommand(int id) {
+    switch (id) {
+        case ID_FILE_NEW:
+            OnFileNew();
+            return true;
+        case ID_FILE_OPEN:
+            OnFileOpen();
+            return true;
+        case ID_FILE_SAVE:
+            OnFileSave();
+            return true;
+        case ID_FILE_PRINT_SETUP:
+            OnFilePrintSetup();
+            return true;
+        case ID_APP_ABOUT:
+            OnAppAbout();
+            return true;
+        case ID_APP_EXIT:
+            OnAppExit();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CZelkApp::OnFileNew() {
+    // The document is never modified, so nothing is asked.
+    doc_.OnNewDocument();
+    DocumentChanged();
+}
+
+void CZelkApp::OnFileOpen() {
+    const QString path = chooseOpenFile();
+    if (path.isEmpty()) {
+        return;
+    }
+    QString error;
+    if (!doc_.OnOpenDocument(path, &error)) {
+        reportError(
+            QStringLiteral("Cannot open %1.\n%2").arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    recent_.Add(doc_.pathName());
+    DocumentChanged();
+}
+
+void CZelkApp::OnFileSave() {
+    QString path = doc_.pathName();
+    if (path.isEmpty()) {
+        path = chooseSaveFile();
+        if (path.isEmpty()) {
+            return;
+        }
+    }
+    QString error;
+    if (!doc_.OnSaveDocument(path, &error)) {
+        reportError(
+            QStringLiteral("Cannot save %1.\n%2").arg(QDir::toNativeSeparators(path), error));
+        return;
+    }
+    frame_->SetDocumentTitle(doc_.title());
+}
+
+void CZelkApp::OnFilePrintSetup() {
+    QPageSetupDialog dialog(&frame_->view()->printer(), frame_.get());
+    runDialog(dialog);
+}
+
+void CZelkApp::OnAppAbout() {
+    CAboutDlg dialog(frame_.get());
+    runDialog(dialog);
+}
+
+void CZelkApp::OnAppExit() {
+    frame_->close();
+}
+
+}  // namespace zelk

@@ -1,0 +1,69 @@
+#pragma once
+// The application: start-up from the command line, the one document and its
+// main window, the application's share of the commands (new, open, save,
+// printer setup, about, exit) and the settings with the recent-file list.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/CZelkDoc.h"
+#include "app/CommandLine.h"
+#include "app/RecentFileList.h"
+
+class QDialog;
+
+namespace zelk {
+
+class CMainFrame;
+
+class CZelkApp {
+  public:
+    CZelkApp();
+    ~CZelkApp();
+    CZelkApp(const CZelkApp&) = delete;
+    CZelkApp& operator=(const CZelkApp&) = delete;
+
+    // Runs the command line (args without the program's name). Returns the
+    // exit status when the program must end at once (a print, help, a file
+    // that cannot be opened), or nothing when the window is up and the event
+    // loop should run.
+    std::optional<int> InitInstance(const QStringList& args);
+
+    // Stores the settings at a normal end.
+    void ExitInstance();
+
+    // The application's share of the command table.
+    bool OnCommand(int id);
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFilePrintSetup();
+    void OnAppAbout();
+    void OnAppExit();
+
+    CMainFrame* mainFrame() const { return frame_.get(); }
+    CZelkDoc& document() { return doc_; }
+    const RecentFileList& recentFiles() const { return recent_; }
+
+    // What asks the user for a file name (empty: cancelled), what shows a
+    // modal dialog, and what reports a failure. Tests replace them.
+    std::function<QString()> chooseOpenFile;
+    std::function<QString()> chooseSaveFile;
+    std::function<int(QDialog&)> runDialog;
+    std::function<void(const QString&)> reportError;
+
+  private:
+    void CreateFrame();
+    void DocumentChanged();
+    std::optional<int> PrintAndEnd(const CommandLineInfo& info);
+    std::optional<int> LoadTaskFolder(const QString& dir);
+
+    CZelkDoc doc_;
+    RecentFileList recent_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+}  // namespace zelk

@@ -1,0 +1,84 @@
+#pragma once
+// The main window: menu bar, toolbar, status bar and the view, and the command
+// table that sends every menu entry, button and key to its handler. A command
+// goes to the view first, then to the frame, then to the application.
+
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QTimer;
+class QToolBar;
+
+namespace zelk {
+
+class CZelkView;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CZelkView* view() const { return view_; }
+    QToolBar* toolBar() const { return toolBar_; }
+
+    // The menu-bar or toolbar action that sends id (nullptr if none does).
+    QAction* ActionFor(int id) const { return actions_.value(id, nullptr); }
+    // The fourteen accelerator keys, in table order.
+    const QList<QAction*>& AcceleratorActions() const { return accelerators_; }
+    QLabel* messagePane() const { return messagePane_; }
+    QLabel* indicator(int index) const { return indicators_[index]; }
+
+    // The application's share of the command table (new, open, save, about,
+    // exit, printer setup); returns true when it handled the command.
+    using AppHandler = std::function<bool(int id)>;
+    void SetAppHandler(AppHandler handler) { appHandler_ = std::move(handler); }
+
+    // Sends a command along the route view, frame, application. Returns true
+    // when one of them handled it.
+    bool OnCommand(int id);
+
+    // The caption: the document's name, then the application title.
+    void SetDocumentTitle(const QString& documentTitle);
+
+    void ReadSettings();
+    void WriteSettings() const;
+
+    // Reads the lock keys and shows their indicators.
+    void UpdateIndicators();
+
+  signals:
+    // Every routed command and where it ended: "view", "frame", "app", or
+    // "none" for the keys that are bound but have no handler. While a program
+    // is being waited for, commands are dropped and reported as "busy".
+    void commandRouted(int id, const QString& handler);
+
+  protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    QAction* NewCommandAction(const QString& text, int id);
+    bool OnFrameCommand(int id);
+    void OnBusyChanged(bool busy, const QString& waitingFor);
+
+    CZelkView* view_;
+    QToolBar* toolBar_ = nullptr;
+    QLabel* messagePane_ = nullptr;
+    QLabel* indicators_[3] = {nullptr, nullptr, nullptr};
+    QTimer* indicatorTimer_ = nullptr;
+    QHash<int, QAction*> actions_;
+    QList<QAction*> accelerators_;
+    AppHandler appHandler_;
+};
+
+}  // namespace zelk

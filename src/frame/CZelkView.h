@@ -1,0 +1,82 @@
+#pragma once
+// The view: a thin window over the task. It owns the PlotState, the plotter
+// and the task commands; painting hands the state to the drawing pass, and
+// every command of the system's own ends up in TaskCommands.
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "frame/GuiHost.h"
+
+class QDialog;
+class QPrinter;
+
+namespace zelk {
+
+struct PlotState;
+class CPlotter;
+class TaskCommands;
+
+class CZelkView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit CZelkView(QWidget* parent = nullptr);
+    ~CZelkView() override;
+
+    PlotState& state() { return *state_; }
+    const CPlotter& plotter() const { return *plotter_; }
+    TaskCommands& commands() { return *commands_; }
+    GuiHost& guiHost() { return *guiHost_; }
+
+    // Sends the task commands through another Host (tests record there); the
+    // new-model dialog's data is kept.
+    void UseHost(Host& host);
+
+    // Runs after a document is created, made new or opened: both counters
+    // back to 0 and a full repaint.
+    void OnInitialUpdate();
+
+    // The view's share of the command table: the task commands and printing.
+    // False when the command is not the view's.
+    bool OnCommand(int id);
+
+    // While the editor or the fitting program runs.
+    bool busy() const { return guiHost_->busy(); }
+
+    // Makes dir current and loads the task found there as "&Set Task" does,
+    // without opening the editor.
+    void LoadTaskWithoutEditor();
+
+    // Printing. The dialog runner shows the print or preview dialog modally
+    // and returns its result; tests replace it.
+    using DialogRunner = std::function<int(QDialog&)>;
+    void SetDialogRunner(DialogRunner runner) { dialogRunner_ = std::move(runner); }
+    QPrinter& printer();
+    void OnFilePrint();                                  // with the print dialog
+    bool OnFilePrintDirect(const QString& printerName);  // empty: the default printer
+    void OnFilePrintPreview();
+    bool PrintTo(QPrinter& printer);
+
+  signals:
+    void busyChanged(bool busy, const QString& waitingFor);
+    void printed();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    std::unique_ptr<PlotState> state_;
+    std::unique_ptr<CPlotter> plotter_;
+    std::unique_ptr<GuiHost> guiHost_;
+    Host* host_;  // the Host the commands talk to: guiHost_ unless a test replaced it
+    std::unique_ptr<TaskCommands> commands_;
+    std::unique_ptr<QPrinter> printer_;
+    DialogRunner dialogRunner_;
+    QImage frame_;  // the picture of the last paint, reused while the size stays
+};
+
+}  // namespace zelk

@@ -1,0 +1,227 @@
+// The view's mouse buttons and size, the View menu's bars, the status bar's
+// prompts and indicators, and what the window does while a program runs.
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+
+#include "commands/CommandIds.h"
+#include "frame/CommandTable.h"
+#include "frame/FrameFixture.h"
+#include "frame/GuiHost.h"
+
+namespace zelk::testing {
+namespace {
+
+TEST_F(FrameFixture, RightButtonEditsTheAxisFileAndRedraws) {
+    view->LoadTaskWithoutEditor();
+    host.launches.clear();
+    host.redraws = 0;
+    QTest::mouseClick(view, Qt::RightButton, {}, QPoint(30, 30));
+    ASSERT_EQ(host.launches.size(), 1u);
+    EXPECT_NE(host.launches[0].argv.back().find("axis.inp"), std::string::npos);
+    // Once by the axis command, once more by the click itself.
+    EXPECT_GE(host.redraws, 2);
+}
+
+TEST_F(FrameFixture, LeftButtonDoesNothing) {
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(30, 30));
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(30, 30));
+    EXPECT_TRUE(host.launches.empty());
+    EXPECT_EQ(host.redraws, 0);
+    EXPECT_TRUE(routed.empty());
+}
+
+TEST_F(FrameFixture, ResizeStoresTheClientSize) {
+    frame->resize(640, 480);
+    QTest::qWait(0);
+    EXPECT_EQ(state().clientWidth, view->width());
+    EXPECT_EQ(state().clientHeight, view->height());
+    frame->resize(900, 700);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(state().clientWidth, view->width());
+    EXPECT_EQ(state().clientHeight, view->height());
+    EXPECT_GT(state().clientWidth, 0);
+}
+
+TEST_F(FrameFixture, InitialUpdateResetsOnlyTheCounters) {
+    view->LoadTaskWithoutEditor();
+    state().fitRunCount = 3;
+    state().snapshotCount = 2;
+    const std::string expFile = state().expFile;
+    const int points = state().experimental.pointCount;
+    view->OnInitialUpdate();
+    EXPECT_EQ(state().fitRunCount, 0);
+    EXPECT_EQ(state().snapshotCount, 0);
+    EXPECT_EQ(state().expFile, expFile);
+    EXPECT_EQ(state().experimental.pointCount, points);
+}
+
+TEST_F(FrameFixture, TaskLoadsWithoutTheEditor) {
+    view->LoadTaskWithoutEditor();
+    EXPECT_TRUE(host.launches.empty());
+    EXPECT_EQ(state().workDir, QDir::currentPath().toStdString());
+    EXPECT_EQ(state().axisFile, "axis.inp");
+    EXPECT_EQ(state().experimentFlag, 1);
+    EXPECT_EQ(state().experimental.pointCount, 3);
+    EXPECT_EQ(state().experimental.curveCount, 2);
+    EXPECT_FLOAT_EQ(state().xMax, 100.0f);
+    EXPECT_FLOAT_EQ(state().stackOffset, 3.0f);
+    EXPECT_GT(host.redraws, 0);
+}
+
+struct BarCase {
+    int id;
+    const char* name;
+};
+
+void PrintTo(const BarCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BarToggle : public FrameFixture, public ::testing::WithParamInterface<BarCase> {};
+
+TEST_P(BarToggle, ViewMenuHidesAndShowsWithItsCheckMark) {
+    const int id = GetParam().id;
+    QWidget* bar = id == ID_VIEW_TOOLBAR ? static_cast<QWidget*>(frame->toolBar())
+                                         : static_cast<QWidget*>(frame->statusBar());
+    QAction* entry = frame->ActionFor(id);
+    ASSERT_TRUE(entry->isCheckable());
+    EXPECT_TRUE(entry->isChecked());
+    EXPECT_TRUE(bar->isVisible());
+    entry->trigger();
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_FALSE(entry->isChecked());
+    entry->trigger();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(entry->isChecked());
+    EXPECT_EQ(routed, (std::vector<Routed>{{id, "frame"}, {id, "frame"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Bars, BarToggle,
+                         ::testing::Values(BarCase{ID_VIEW_TOOLBAR, "Toolbar"},
+                                           BarCase{ID_VIEW_STATUS_BAR, "StatusBar"}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(FrameFixture, ClosingTheToolbarElsewhereClearsTheCheckMark) {
+    frame->toolBar()->hide();
+    EXPECT_FALSE(frame->ActionFor(ID_VIEW_TOOLBAR)->isChecked());
+    frame->toolBar()->show();
+    EXPECT_TRUE(frame->ActionFor(ID_VIEW_TOOLBAR)->isChecked());
+}
+
+struct PromptCase {
+    int id;
+    const char* prompt;  // what the message pane shows, trimmed
+};
+
+void PrintTo(const PromptCase& c, std::ostream* os) {
+    *os << c.id;
+}
+
+class StatusPrompt : public FrameFixture, public ::testing::WithParamInterface<PromptCase> {};
+
+TEST_P(StatusPrompt, HighlightShowsThePromptAndReadyReturns) {
+    QAction* action = frame->ActionFor(GetParam().id);
+    ASSERT_NE(action, nullptr);
+    action->showStatusText(frame.get());
+    EXPECT_EQ(frame->statusBar()->currentMessage().trimmed(), GetParam().prompt);
+    EXPECT_FALSE(frame->messagePane()->isVisible());
+    QStatusTipEvent leave{QString()};
+    QApplication::sendEvent(frame.get(), &leave);
+    EXPECT_TRUE(frame->messagePane()->isVisible());
+    EXPECT_EQ(frame->messagePane()->text(), "Ready");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Prompts, StatusPrompt,
+    ::testing::Values(PromptCase{ID_VIEW_TOOLBAR, "Show or hide the toolbar"},
+                      PromptCase{ID_VIEW_STATUS_BAR, "Show or hide the status bar"},
+                      PromptCase{ID_APP_EXIT, "Quit the application; prompts to save documents"},
+                      PromptCase{ID_APP_ABOUT,
+                                 "Display program information, version number and copyright"},
+                      PromptCase{ID_SET_TASK, ""}, PromptCase{ID_CALCOPT, ""},
+                      PromptCase{ID_RUN_PLACEHOLDER_FIT, ""}, PromptCase{ID_EDIT_NEWMOD, ""}));
+
+TEST_F(FrameFixture, IndicatorsAreBlankOrShowTheirKeyOrAreHidden) {
+    const char* names[3] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        QLabel* label = frame->indicator(i);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->objectName(), names[i]);
+        EXPECT_TRUE(label->text().isEmpty() || label->text() == names[i]);
+    }
+    // The offscreen platform reports no lock keys: the indicators are hidden.
+    if (QGuiApplication::platformName() == "offscreen") {
+        EXPECT_FALSE(frame->indicator(0)->isVisible());
+    }
+}
+
+TEST_F(FrameFixture, CaptionIsDocumentThenApplication) {
+    EXPECT_EQ(frame->windowTitle(), "Untitled - Zelk");
+    frame->SetDocumentTitle("notes.txt");
+    EXPECT_EQ(frame->windowTitle(), "notes.txt - Zelk");
+}
+
+// While a program is waited for: repaints go on, input, commands and closing
+// do not, and the status bar says what is awaited.
+TEST_F(FrameFixture, WaitingForAProgramBlocksInputButKeepsPainting) {
+    ModalCloser modals;
+    GuiHost& gui = view->guiHost();
+    view->UseHost(gui);
+    view->LoadTaskWithoutEditor();
+    int paints = 0;
+    struct PaintCounter : QObject {
+        int& count;
+        explicit PaintCounter(int& c) : count(c) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) {
+                ++count;
+            }
+            return false;
+        }
+    } counter(paints);
+    view->installEventFilter(&counter);
+
+    task.Write("fitprog", "");
+    bool ran = false;
+    gui.SetLauncher([&](const std::string&, const std::vector<std::string>&,
+                        const std::function<void()>& whileWaiting) {
+        ran = true;
+        // What the fitting program leaves behind.
+        task.Write("res.dat", "3 2 x y1 y2\n10 1 2\n50 3 4\n90 5 6\n");
+        task.Write("EPS.res", "0.25\n");
+        EXPECT_TRUE(view->busy());
+        EXPECT_EQ(frame->statusBar()->currentMessage(), "Waiting for the fitting program: fitprog");
+        EXPECT_FALSE(frame->close());
+        EXPECT_TRUE(frame->isVisible());
+        routed.clear();
+        QTest::keyClick(view, Qt::Key_N, Qt::ControlModifier);
+        QTest::mouseClick(view, Qt::RightButton, {}, QPoint(10, 10));
+        EXPECT_FALSE(frame->OnCommand(ID_SNAPSHOT));
+        paints = 0;
+        view->update();
+        for (int i = 0; i < 5; ++i) {
+            whileWaiting();
+        }
+        EXPECT_GT(paints, 0);
+        EXPECT_EQ(routed, (std::vector<Routed>{{ID_SNAPSHOT, "busy"}}));
+        return 0;
+    });
+    frame->OnCommand(ID_RUN_PLACEHOLDER_FIT);
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(view->busy());
+    EXPECT_EQ(state().snapshotCount, 0);
+    EXPECT_EQ(frame->statusBar()->currentMessage(), QString());
+    // Input works again afterwards.
+    routed.clear();
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(routed, (std::vector<Routed>{{ID_EDIT_UNDO, "none"}}));
+    view->removeEventFilter(&counter);
+    EXPECT_TRUE(modals.texts.empty()) << modals.texts.front().toStdString();
+}
+
+}  // namespace
+}  // namespace zelk::testing
