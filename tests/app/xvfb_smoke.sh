@@ -30,6 +30,9 @@ else
 fi
 
 export XDG_CONFIG_HOME="$work/config"
+# The test runner may ask every Qt program for the offscreen platform; this
+# one must open a real window on the virtual X server.
+export QT_QPA_PLATFORM=xcb
 export ZELK_SMOKE_ZELK="$zelk" ZELK_SMOKE_TASK="$task" ZELK_SMOKE_DIR="$work" ZELK_SMOKE_FIT="$with_fit"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail
@@ -46,7 +49,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     "$ZELK_SMOKE_ZELK" --task "$ZELK_SMOKE_TASK" &
     pid=$!
     wid=""
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 300); do
         wid=$(xdotool search --name " - Zelk\$" 2>/dev/null | head -n 1 || true)
         [ -n "$wid" ] && break
         sleep 0.1
