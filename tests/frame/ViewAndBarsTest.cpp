@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
+#include <utility>
 
 #include "commands/CommandIds.h"
 #include "frame/CommandTable.h"
@@ -133,6 +134,19 @@ TEST_P(StatusPrompt, HighlightShowsThePromptAndReadyReturns) {
     QApplication::sendEvent(frame.get(), &leave);
     EXPECT_TRUE(frame->messagePane()->isVisible());
     EXPECT_EQ(frame->messagePane()->text(), "Ready");
+}
+
+// The framework's own menu commands carry the tooltip of their string, after
+// the prompt; the task commands have none of their own.
+TEST_F(FrameFixture, FrameworkCommandsCarryTheirTooltips) {
+    const std::pair<int, const char*> tips[] = {{ID_VIEW_TOOLBAR, "Toggle ToolBar"},
+                                                {ID_VIEW_STATUS_BAR, "Toggle StatusBar"},
+                                                {ID_APP_EXIT, "Exit"},
+                                                {ID_APP_ABOUT, "About"}};
+    for (const auto& [id, tip] : tips) {
+        ASSERT_NE(frame->ActionFor(id), nullptr) << id;
+        EXPECT_EQ(frame->ActionFor(id)->toolTip(), QString::fromLatin1(tip)) << id;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
