@@ -2,10 +2,12 @@
 // prompts and indicators, and what the window does while a program runs.
 
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
+#include <memory>
 #include <utility>
 
 #include "commands/CommandIds.h"
@@ -111,6 +113,13 @@ TEST_F(FrameFixture, ClosingTheToolbarElsewhereClearsTheCheckMark) {
     EXPECT_FALSE(frame->ActionFor(ID_VIEW_TOOLBAR)->isChecked());
     frame->toolBar()->show();
     EXPECT_TRUE(frame->ActionFor(ID_VIEW_TOOLBAR)->isChecked());
+}
+
+// A right click on the menu bar or the toolbar opens nothing: the bars are
+// shown and hidden only through the View menu.
+TEST_F(FrameFixture, BarsHaveNoPopupMenu) {
+    std::unique_ptr<QMenu> popup(frame->createPopupMenu());
+    EXPECT_EQ(popup, nullptr);
 }
 
 struct PromptCase {
