@@ -205,7 +205,10 @@ void CZelkApp::OnFileOpen() {
 
 void CZelkApp::OnFileSave() {
     QString path = doc_.pathName();
-    if (path.isEmpty()) {
+    // The document holds nothing, so a save writes an empty file. Over a file
+    // with content (one opened with Ctrl+O, a task file say) that would wipe
+    // it unasked; the name is then asked for, as for an untitled document.
+    if (path.isEmpty() || QFileInfo(path).size() > 0) {
         path = chooseSaveFile();
         if (path.isEmpty()) {
             return;

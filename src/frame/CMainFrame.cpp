@@ -44,6 +44,9 @@ QAction* CMainFrame::NewCommandAction(const QString& text, int id) {
     auto* action = new QAction(text, this);
     action->setData(id);
     action->setStatusTip(PromptFor(id));
+    if (const QString tip = ToolTipFor(id); !tip.isEmpty()) {
+        action->setToolTip(tip);
+    }
     connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     return action;
 }

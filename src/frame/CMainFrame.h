@@ -10,6 +10,7 @@
 
 class QAction;
 class QLabel;
+class QMenu;
 class QTimer;
 class QToolBar;
 
@@ -50,6 +51,9 @@ class CMainFrame : public QMainWindow {
 
     // Reads the lock keys and shows their indicators.
     void UpdateIndicators();
+
+    // No pop-up on the bars: the View menu alone shows and hides them.
+    QMenu* createPopupMenu() override { return nullptr; }
 
   signals:
     // Every routed command and where it ended: "view", "frame", "app", or

@@ -81,4 +81,19 @@ QString PromptFor(int id) {
     }
 }
 
+QString ToolTipFor(int id) {
+    switch (id) {
+        case ID_VIEW_TOOLBAR:
+            return QStringLiteral("Toggle ToolBar");
+        case ID_VIEW_STATUS_BAR:
+            return QStringLiteral("Toggle StatusBar");
+        case ID_APP_EXIT:
+            return QStringLiteral("Exit");
+        case ID_APP_ABOUT:
+            return QStringLiteral("About");
+        default:
+            return QString();
+    }
+}
+
 }  // namespace zelk

@@ -44,6 +44,10 @@ std::span<const Accelerator> Accelerators();
 // commands, and nothing for the task commands, whose prompt pane stays blank.
 QString PromptFor(int id);
 
+// The tooltip that the framework's strings give a command (the part after the
+// prompt); empty for the task commands, which have none.
+QString ToolTipFor(int id);
+
 // What the message pane shows while a command without a prompt is highlighted:
 // one blank, so that the pane is empty rather than showing the idle text.
 inline const QString kBlankPrompt = QStringLiteral(" ");

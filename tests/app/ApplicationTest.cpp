@@ -157,6 +157,28 @@ TEST_F(Application, CtrlSAsksForANameAndWritesAnEmptyFile) {
     EXPECT_EQ(saveQuestions, 1);
 }
 
+// Ctrl+O followed by Ctrl+S must not wipe the opened file: its content is
+// kept unless the user names a file to write.
+TEST_F(Application, SaveOfAnOpenedFileWithContentAsksFirst) {
+    Start();
+    openChoice = dir.filePath("START_A.INP");
+    WriteFile(openChoice, "task line\n");
+    app.OnFileOpen();
+    ASSERT_EQ(caption(), "START_A.INP - Zelk");
+    saveChoice.clear();
+    QTest::keyClick(app.mainFrame()->view(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(saveQuestions, 1);
+    EXPECT_EQ(QFileInfo(openChoice).size(), 10);
+    EXPECT_EQ(caption(), "START_A.INP - Zelk");
+    // A name the user chose is written, empty, as any save.
+    saveChoice = dir.filePath("copy.zelk");
+    app.OnFileSave();
+    EXPECT_EQ(saveQuestions, 2);
+    EXPECT_EQ(QFileInfo(saveChoice).size(), 0);
+    EXPECT_EQ(QFileInfo(openChoice).size(), 10);
+    EXPECT_EQ(caption(), "copy.zelk - Zelk");
+}
+
 TEST_F(Application, SaveCancelledWritesNothing) {
     Start();
     saveChoice.clear();

@@ -2,10 +2,13 @@
 // prompts and indicators, and what the window does while a program runs.
 
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
+#include <memory>
+#include <utility>
 
 #include "commands/CommandIds.h"
 #include "frame/CommandTable.h"
@@ -112,6 +115,13 @@ TEST_F(FrameFixture, ClosingTheToolbarElsewhereClearsTheCheckMark) {
     EXPECT_TRUE(frame->ActionFor(ID_VIEW_TOOLBAR)->isChecked());
 }
 
+// A right click on the menu bar or the toolbar opens nothing: the bars are
+// shown and hidden only through the View menu.
+TEST_F(FrameFixture, BarsHaveNoPopupMenu) {
+    std::unique_ptr<QMenu> popup(frame->createPopupMenu());
+    EXPECT_EQ(popup, nullptr);
+}
+
 struct PromptCase {
     int id;
     const char* prompt;  // what the message pane shows, trimmed
@@ -133,6 +143,19 @@ TEST_P(StatusPrompt, HighlightShowsThePromptAndReadyReturns) {
     QApplication::sendEvent(frame.get(), &leave);
     EXPECT_TRUE(frame->messagePane()->isVisible());
     EXPECT_EQ(frame->messagePane()->text(), "Ready");
+}
+
+// The framework's own menu commands carry the tooltip of their string, after
+// the prompt; the task commands have none of their own.
+TEST_F(FrameFixture, FrameworkCommandsCarryTheirTooltips) {
+    const std::pair<int, const char*> tips[] = {{ID_VIEW_TOOLBAR, "Toggle ToolBar"},
+                                                {ID_VIEW_STATUS_BAR, "Toggle StatusBar"},
+                                                {ID_APP_EXIT, "Exit"},
+                                                {ID_APP_ABOUT, "About"}};
+    for (const auto& [id, tip] : tips) {
+        ASSERT_NE(frame->ActionFor(id), nullptr) << id;
+        EXPECT_EQ(frame->ActionFor(id)->toolTip(), QString::fromLatin1(tip)) << id;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
