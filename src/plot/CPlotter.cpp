@@ -126,8 +126,12 @@ class Pen {
     bool down_;
 };
 
+// Point 0 is read even for an empty series, as long as there is one to read.
 template <typename Map>
 bool MoveToFirst(Surface& dc, const Map& map, const float* xs, const float* ys) {
+    if (xs == nullptr || ys == nullptr) {
+        return false;
+    }
     const Position p = map(xs[0], ys[0]);
     if (!IsFinitePosition(p.x, p.y)) {
         return false;

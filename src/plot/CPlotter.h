@@ -35,7 +35,7 @@ class CPlotter {
                    float ymax, float xstep, float ystep) const;
 
     // A 1-pixel line of the given pen style through the points; dotted gaps are
-    // white. Reads point 0 even when count is 0.
+    // white. Reads point 0 even when count is 0 (not when xs or ys is null).
     void DrawPolyline(Surface& dc, int width, int height, float xmin, float xmax, float ymin,
                       float ymax, int count, const float* xs, const float* ys, Colour colour,
                       int penStyle) const;

@@ -162,6 +162,25 @@ TEST(DrawPass, StackFactorOnLinearAxisOnly) {
     EXPECT_EQ(Calls(Draw(*s))[0].points[0], std::make_pair(45, 320 - 330));
 }
 
+// 0.1 * 2.5 + 5 * 0.3 is 1.75000012 when summed in double and held in single
+// precision, but 1.75 when the product or the offset is rounded to single
+// first. At 100 rows per unit that is row 244 rather than 245.
+TEST(DrawPass, StackedOrdinateIsSummedInDoubleAndHeldInSingle) {
+    auto s = BaseState();
+    s->clientHeight = 460;
+    s->yMax = 4;
+    s->experimentFlag = 1;
+    s->stackFactor = 2.5f;
+    s->stackOffset = 0.3f;
+    Fill(s->experimental, 6, 0.1f);
+    const float summed = static_cast<float>(0.1f * 2.5 + 5 * static_cast<double>(0.3f));
+    ASSERT_NE(summed, static_cast<float>(0.1f * 2.5f) + static_cast<float>(5 * 0.3f));
+    const auto calls = Calls(Draw(*s));
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[0].points[0], std::make_pair(45, 244)) << "squares of curve 0";
+    EXPECT_EQ(calls[1].points[0], std::make_pair(45, 244)) << "line of curve 0";
+}
+
 TEST(DrawPass, LogLimitsOfZeroAndHundred) {
     auto s = BaseState();
     s->scaleType = 2;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <limits>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "OpsSupport.h"
@@ -107,6 +108,26 @@ TEST(DrawFrame, RunningValueDriftsInSinglePrecision) {
     EXPECT_EQ(t[30].x, 444) << "the running value is 2.9999993, not 3";
     EXPECT_EQ(t[31].label, "3.10");
     EXPECT_EQ(t[31].x, 458);
+}
+
+// The loop limit xmax + xstep is a double sum: 0.3f + 0.1f is 0.40000001 in
+// double but exactly the running value 0.4f in single precision, which would
+// lose the fifth tick.
+TEST(DrawFrame, LoopLimitIsSummedInDoublePrecision) {
+    const auto split = FrameTicks(465, 360, 0, 0.3f, 0, 0.3f, 0.1f, 0.1f);
+    for (const auto* axis : {&split.x, &split.y}) {
+        ASSERT_EQ(axis->size(), 5u);
+        EXPECT_EQ(axis->back().label, "0.40");
+    }
+}
+
+// (0.01f - 0) / (0.1f / 400) is 39.9999985 in double and 40 once held in
+// single precision: the tick lands in column 85, not 84.
+TEST(DrawFrame, TickOffsetIsRoundedToSinglePrecisionBeforeTruncation) {
+    const auto t = FrameTicks(465, 360, 0, 0.1f, 0, 1, 0.01f, 1).x;
+    ASSERT_GE(t.size(), 2u);
+    EXPECT_EQ(t[1].label, "0.01");
+    EXPECT_EQ(t[1].x, 85);
 }
 
 TEST(DrawFrame, NegativeLabelsCarryTheirSign) {
@@ -228,6 +249,22 @@ TEST(DrawPolyline, CountZeroMovesToPointZeroOnly) {
                                                   "pen 0 1 0x000000", "unpen"}));
 }
 
+// An empty series may come without arrays: nothing is read, no move is made,
+// and the pen is still made and put back.
+TEST(Curves, EmptySeriesWithoutArrays) {
+    RecordingSurface poly;
+    CPlotter().DrawPolyline(poly, 465, 360, 0, 10, 0, 1, 0, nullptr, nullptr, kBlack, PS_DOT);
+    EXPECT_EQ(Lines(poly),
+              (std::vector<std::string>{"fill 61 41 1 1 0xFFFFFF", "pen 2 1 0x000000", "unpen"}));
+    for (int kind : {kCurveLine, kCurveSquares, kCurveLinedSquares}) {
+        RecordingSurface curve;
+        CPlotter().DrawCurve(curve, 465, 360, 0, 10, 0, 1, 0, nullptr, nullptr, 0xFF, kind,
+                             PS_SOLID);
+        EXPECT_TRUE(LinesStartingWith(curve, "move").empty()) << kind;
+        EXPECT_EQ(curve.penDepth(), 0) << kind;
+    }
+}
+
 TEST(DrawCurve, SquaresAreCentredOnTheTruncatedPosition) {
     RecordingSurface s;
     const float xs[] = {2.5f, 0};
@@ -325,6 +362,47 @@ TEST(Curves, FirstPointWithoutPositionStartsWithAMove) {
     CPlotter().DrawPolyline(s, 465, 360, 0, 10, 0, 1, 3, xs, ys, 0, PS_SOLID);
     EXPECT_EQ(Lines(s), (std::vector<std::string>{"fill 61 41 1 1 0xFFFFFF", "pen 0 1 0x000000",
                                                   "move 45 320", "line 445 20", "unpen"}));
+}
+
+// Pixel arithmetic of the two operations, at positions within rounding of a
+// column boundary (W = 465, so the plot area is 400 columns wide).
+TEST(Curves, PositionArithmeticOfEachOperation) {
+    struct Case {
+        const char* what;
+        float xmax;
+        float x;
+        int polylineColumn;  // divides by units per pixel
+        int curveColumn;     // multiplies by pixels per unit
+    };
+    const Case cases[] = {
+        // 252.999985 by division, 253 by multiplication.
+        {"divide and multiply differ", 3.5f, 1.81999993f, 252, 253},
+        {"divide and multiply differ", 7.0f, 5.52999973f, 360, 361},
+        // 84.9999985 in double; 85 once held in single precision.
+        {"single precision before truncation", 0.1f, 0.01f, 85, 85},
+        {"single precision before truncation", 0.1f, 0.06f, 285, 285},
+    };
+    for (const Case& c : cases) {
+        const float xs[] = {c.x};
+        const float ys[] = {0};
+        RecordingSurface poly;
+        RecordingSurface curve;
+        RecordingSurface squares;
+        CPlotter().DrawPolyline(poly, 465, 360, 0, c.xmax, 0, 1, 1, xs, ys, 0, PS_SOLID);
+        CPlotter().DrawCurve(curve, 465, 360, 0, c.xmax, 0, 1, 1, xs, ys, 0, kCurveLine, PS_SOLID);
+        CPlotter().DrawCurve(squares, 465, 360, 0, c.xmax, 0, 1, 1, xs, ys, 0, kCurveSquares,
+                             PS_SOLID);
+        EXPECT_EQ(LinesStartingWith(poly, "line"),
+                  std::vector<std::string>{"line " + std::to_string(c.polylineColumn) + " 320"})
+            << c.what << " x=" << c.x;
+        EXPECT_EQ(LinesStartingWith(curve, "line"),
+                  std::vector<std::string>{"line " + std::to_string(c.curveColumn) + " 320"})
+            << c.what << " x=" << c.x;
+        // The square's offset is taken from the single-precision position.
+        EXPECT_EQ(Lines(squares)[2],
+                  "fill " + std::to_string(c.curveColumn - 2) + " 318 4 4 0x000000")
+            << c.what << " x=" << c.x;
+    }
 }
 
 TEST(Curves, HugeValuesSaturate) {
