@@ -1,6 +1,9 @@
 // The two fit runs: the fitting program on a placeholder FIT.INP, and on the
 // FIT.INP the user has just edited.
 
+#include <filesystem>
+#include <system_error>
+
 #include "commands/Placeholder.h"
 #include "commands/TaskCommands.h"
 #include "platform/Platform.h"
@@ -48,6 +51,14 @@ void TaskCommands::RunPlaceholderFit() {
     // Only a backup made by this very run may be put back: a BUFF.RES left by
     // an earlier run holds someone else's input.
     const bool backedUp = platform::CopyFile(kFitInput, kFitInputBackup);
+    // The placeholder replaces the user's FIT.INP next: without a copy of it,
+    // the user's input would be gone.
+    std::error_code error;
+    if (!backedUp && std::filesystem::is_regular_file(kFitInput, error)) {
+        host_.ShowMessage("CAN NOT WRITE FILE: BUFF.RES - the fitting program was not started");
+        host_.Redraw();
+        return;
+    }
     if (!WritePlaceholderFitInput(kFitInput)) {
         if (backedUp) {
             platform::CopyFile(kFitInputBackup, kFitInput);

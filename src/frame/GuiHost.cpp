@@ -50,12 +50,15 @@ GuiHost::~GuiHost() = default;
 void GuiHost::ShowMessage(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle),
                     QString::fromStdString(text), QMessageBox::Ok, &owner_);
+    // Messages may carry file names; a "<b>" in one is text, not markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 void GuiHost::Fatal(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle),
                     QString::fromStdString(text), QMessageBox::Ok, &owner_);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
     // The end is immediate: no settings are stored, nothing more is drawn.
     std::fflush(nullptr);

@@ -1,5 +1,6 @@
 #include "plot/TextStream.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <limits>
@@ -11,18 +12,57 @@ namespace {
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// For a number that does not fit a float: whether it is too large (rather
+// than too small), from the power of ten of its first significant digit.
+// number is digits, an optional point and fraction, an optional exponent.
+bool AboveFloatRange(std::string_view number) {
+    std::size_t i = 0;
+    std::int64_t power = -1;
+    bool significant = false;
+    for (; i < number.size() && IsDigit(number[i]); ++i) {
+        significant = significant || number[i] != '0';
+        power += significant ? 1 : 0;
+    }
+    if (i < number.size() && number[i] == '.') {
+        std::int64_t place = -1;  // of the next fraction digit
+        for (++i; i < number.size() && IsDigit(number[i]); ++i, --place) {
+            if (!significant && number[i] != '0') {
+                significant = true;
+                power = place;
+            }
+        }
+    }
+    if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
+        ++i;
+        const bool negative = i < number.size() && number[i] == '-';
+        if (i < number.size() && (number[i] == '+' || number[i] == '-')) {
+            ++i;
+        }
+        std::int64_t exponent = 0;
+        for (; i < number.size() && IsDigit(number[i]); ++i) {
+            // Saturates far beyond any float, far below any overflow.
+            exponent = std::min<std::int64_t>(exponent * 10 + (number[i] - '0'), 1'000'000'000);
+        }
+        power += negative ? -exponent : exponent;
+    }
+    return power >= 0;
+}
 
 // A CR directly before a LF belongs to the line end, as in text mode on
-// Windows; so does a CR that is the very last byte of the file.
+// Windows. A CR that is the very last byte of the file is a line end of its
+// own: a header line or value line ending there is complete.
 std::string NormaliseLineEnds(std::string text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] == '\n')) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             continue;
         }
-        out.push_back(text[i]);
+        out.push_back(text[i] == '\r' && i + 1 == text.size() ? '\n' : text[i]);
     }
     return out;
 }
@@ -126,12 +166,9 @@ bool TextStream::ScanFloat(float& field) {
     if (digits == 0) {
         return false;
     }
-    bool hugeExponent = false;
     if (p < text_.size() && (text_[p] == 'e' || text_[p] == 'E')) {
         std::size_t q = p + 1;
-        bool negativeExponent = false;
         if (q < text_.size() && (text_[q] == '+' || text_[q] == '-')) {
-            negativeExponent = text_[q] == '-';
             ++q;
         }
         if (q < text_.size() && IsDigit(text_[q])) {
@@ -139,7 +176,6 @@ bool TextStream::ScanFloat(float& field) {
                 ++q;
             }
             p = q;
-            hugeExponent = !negativeExponent;
         }
     }
     float value = 0.0f;
@@ -148,13 +184,10 @@ bool TextStream::ScanFloat(float& field) {
     const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
         // Too large for a float becomes infinity, too small becomes zero, as
-        // the C library's conversion does.
-        value = hugeExponent || digits > 38 ? std::numeric_limits<float>::infinity() : 0.0f;
-        double wide = 0.0;
-        const auto wideResult = std::from_chars(first, last, wide, std::chars_format::general);
-        if (wideResult.ec == std::errc()) {
-            value = wide > 1.0 ? std::numeric_limits<float>::infinity() : 0.0f;
-        }
+        // the C library's conversion does, however many digits spell it.
+        value = AboveFloatRange(std::string_view(first, static_cast<std::size_t>(last - first)))
+                    ? std::numeric_limits<float>::infinity()
+                    : 0.0f;
     } else if (ec != std::errc() || ptr != last) {
         return false;
     }

@@ -106,6 +106,19 @@ TEST_F(FitRunsTest, PlaceholderThatCannotBeWrittenStopsTheRun) {
     EXPECT_GE(host.redraws, 1);
 }
 
+TEST_F(FitRunsTest, InputThatCannotBeBackedUpIsNeverOverwritten) {
+    WriteText("FIT.INP", "the user's input\n");
+    std::filesystem::create_directory("BUFF.RES");  // in the way of the backup
+    FitterWritesResult();
+    commands.Execute(ID_RUN_PLACEHOLDER_FIT);
+    EXPECT_EQ(host.messages,
+              Strings{"CAN NOT WRITE FILE: BUFF.RES - the fitting program was not started"});
+    EXPECT_TRUE(host.launches.empty());
+    EXPECT_EQ(ReadText("FIT.INP"), "the user's input\n");
+    EXPECT_EQ(state->fitRunCount, 1);
+    EXPECT_GE(host.redraws, 1);
+}
+
 TEST_F(FitRunsTest, InputThatCannotBePutBackIsReportedAndKept) {
     WriteText("FIT.INP", "the user's input\n");
     host.onLaunch = [](const RecordingHost::LaunchRecord&) {

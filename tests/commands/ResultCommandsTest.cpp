@@ -159,7 +159,20 @@ TEST_F(NewModelTest, MarkedBoxGoesThroughTheTaskFileAndTakesTheNewName) {
     WriteText("START_A.INP",
               TaskFileText("old.mod", "exp.dat", "fit prog", "result.dat", "axis.txt"));
     UserAccepts("new.mod", 1);
+    state->modelFile = "before.mod";
+    // The copy is made before the editor opens, the name set only after the
+    // task file has been read.
+    bool copiedBeforeEditor = false;
+    std::string modelDuringEdit;
+    host.onLaunch = [&](const RecordingHost::LaunchRecord&) {
+        copiedBeforeEditor = Exists("new.mod");
+        modelDuringEdit = state->modelFile;
+        return 0;
+    };
     commands.Execute(ID_NEW_MODEL);
+    EXPECT_TRUE(copiedBeforeEditor);
+    EXPECT_EQ(modelDuringEdit, "before.mod");
+    EXPECT_EQ(host.redraws, 4);  // dialog closed, curve read, task step, end
     ASSERT_EQ(host.launches.size(), 1u);
     EXPECT_EQ(host.launches[0].argv, (Strings{InTask("START_A.INP"), InTask("START_A.INP")}));
     EXPECT_EQ(state->modelFile, "new.mod");

@@ -43,6 +43,37 @@ TEST_F(TaskLoadingTest, SetTaskTakesTheUserThroughTaskAndAxisFile) {
     EXPECT_EQ(state->fitRunCount, 0);
 }
 
+// The curve files are read once after the task file and once more at the
+// very end, after the axis edit; no counter is reset on the way.
+TEST_F(TaskLoadingTest, SetTaskReadsTheCurveFilesTwiceAndKeepsTheCounters) {
+    WriteTask();
+    WriteText("result.dat", kResultText);
+    state->fitRunCount = 2;
+    state->snapshotCount = 1;
+    host.onLaunch = [](const RecordingHost::LaunchRecord& launch) {
+        if (launch.argv.at(1).ends_with("axis file.txt")) {
+            WriteText("exp.dat", "1 1\n7 70\n");
+        }
+        return 0;
+    };
+    commands.Execute(ID_SET_TASK);
+    // EPS.res is missing: each of the two curve reads reports it.
+    EXPECT_EQ(host.messages, (Strings{"EPS.res - absent !!!", "EPS.res - absent !!!"}));
+    EXPECT_EQ(state->experimental.pointCount, 1);
+    EXPECT_EQ(state->experimental.y[0], 70.0f);
+    EXPECT_EQ(state->result.pointCount, 3);
+    EXPECT_EQ(state->fitRunCount, 2);
+    EXPECT_EQ(state->snapshotCount, 1);
+    // Task step: curve read and redraw; axis step: redraw; final curve read.
+    EXPECT_EQ(host.redraws, 4);
+
+    host.messages.clear();
+    commands.Execute(ID_TASK);
+    EXPECT_EQ(host.messages, Strings{"EPS.res - absent !!!"});
+    EXPECT_EQ(state->fitRunCount, 2);
+    EXPECT_EQ(state->snapshotCount, 1);
+}
+
 TEST_F(TaskLoadingTest, SetTaskWorksInFoldersOfAnyLength) {
     const std::string segment(120, 'x');
     std::string deep = folder.path();

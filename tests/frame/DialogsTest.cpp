@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <functional>
 
@@ -106,6 +107,29 @@ TEST(GuiHostMessages, BoxHasTheApplicationTitleAndOneOkButton) {
     EXPECT_EQ(title, "Zelk");
     EXPECT_EQ(text, "CAN NOT FIND FILE: START_A.INP");
     EXPECT_EQ(buttons, 1);
+}
+
+// A file name in a message is shown as typed, even when it looks like markup.
+TEST(GuiHostMessages, NamesInMessagesAreShownAsText) {
+    QWidget owner;
+    GuiHost host(owner);
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            QTextDocument document;
+            if (label->textFormat() == Qt::PlainText) {
+                document.setPlainText(label->text());
+            } else {
+                document.setHtml(label->text());
+            }
+            shown = document.toPlainText();
+        }
+        box->button(QMessageBox::Ok)->click();
+    });
+    host.ShowMessage("CAN NOT COPY newmod.res TO: <b>model</b>.inf");
+    EXPECT_EQ(shown, "CAN NOT COPY newmod.res TO: <b>model</b>.inf");
 }
 
 TEST(GuiHostMessages, FatalEndsTheProcessWithStatusZeroOnceClosed) {

@@ -217,10 +217,16 @@ TEST_F(CurveFilesTest, ResultFileEndingInItsHeaderIsFatal) {
         EXPECT_EQ(state->eps, kOld);  // nothing after the fatal error ran
         EXPECT_FALSE(state->curFile.IsOpen());
     }
-    // One character after the counts is a complete header.
-    dir.Write("res.dat", "0 0 ");
-    ReadCurveFiles(*state, host);
-    EXPECT_EQ(state->eps, 2.0f);
+    // One character after the counts is a complete header; so is a lone CR
+    // that ends the file, which is a line end like any other.
+    for (const char* text : {"0 0 ", "0 0\r", "0 0\r\n"}) {
+        RecordingHost fresh;
+        state->eps = kOld;
+        dir.Write("res.dat", text);
+        EXPECT_NO_THROW(ReadCurveFiles(*state, fresh)) << '"' << text << '"';
+        EXPECT_EQ(fresh.messages, Messages{});
+        EXPECT_EQ(state->eps, 2.0f);
+    }
 }
 
 TEST_F(CurveFilesTest, AbsentFilesAreReportedAndTheReadGoesOn) {

@@ -42,6 +42,38 @@ INSTANTIATE_TEST_SUITE_P(
                       FloatCase{"1e60", true, std::numeric_limits<float>::infinity(), 0},
                       FloatCase{"2,5", true, 2.0f, 2}));
 
+// Numbers beyond a float's range, spelt with so many digits that they are
+// beyond a double's too: the magnitude, not the digit count, decides.
+TEST(TextStream, OutOfRangeNumbersGoToZeroOrInfinityByTheirSize) {
+    const std::string zeros(400, '0');
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        std::string text;
+        float value;
+    } cases[] = {
+        {"0." + zeros + "1", 0.0f},            // 1e-401
+        {"-0." + zeros + "1", 0.0f},           // -1e-401
+        {"1" + zeros + "e-800", 0.0f},         // 1e-400
+        {"0." + zeros + "1e500", inf},         // 1e99
+        {"1" + zeros, inf},                    // 1e400
+        {"-1" + zeros + ".5", -inf},           // -1e400
+        {"0.00001e-99999999999999999", 0.0f},  // exponent beyond any integer
+        {"1e99999999999999999999", inf},
+        {"0.5e39", inf},
+        {"50e-48", 0.0f},
+    };
+    for (const auto& c : cases) {
+        TextStream s;
+        s.OpenText(c.text + " x");
+        float field = -7.0f;
+        ASSERT_TRUE(s.ScanFloat(field)) << c.text;
+        EXPECT_EQ(field, c.value) << c.text;
+        std::string rest;
+        ASSERT_TRUE(s.ReadLine(rest));
+        EXPECT_EQ(rest, " x") << c.text;
+    }
+}
+
 TEST(TextStream, UnsignedWrapsAndSaturatesLikeA32BitConversion) {
     TextStream s;
     s.OpenText("5 -1 4294967295 99999999999 +7 x");
