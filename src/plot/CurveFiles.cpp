@@ -78,41 +78,27 @@ std::string CutMessage(const char* role, const CurveSet& set) {
            std::to_string(set.curveCount) + " curves !!!";
 }
 
-void ReadExperimentalFile(PlotState& state, Host& host) {
+// The two curve files share one format. Only the result file has a header
+// line: the fitter writes column titles after the counts, and a result file
+// that ends within that line was not written out completely. In the
+// experimental file text after the counts stops the point loop instead.
+void ReadCurveFile(PlotState& state, Host& host, const std::string& name, const char* role,
+                   CurveSet& set, bool hasHeaderLine) {
     Layout layout;
     {
         detail::ScopedFile file(state.curFile);
-        if (!file.Open(state.expFile)) {
-            host.ShowMessage("fileE1 - absent !!!");
+        if (!file.Open(name)) {
+            host.ShowMessage(std::string(role) + " - absent !!!");
             return;
         }
-        // No rest-of-line read here: text after the counts stops the point loop.
-        layout = ReadCounts(state.curFile, state.experimental);
-        ReadPoints(state.curFile, state.experimental, layout);
-    }
-    if (layout.cut) {
-        host.ShowMessage(CutMessage("fileE1", state.experimental));
-    }
-}
-
-void ReadResultFile(PlotState& state, Host& host) {
-    Layout layout;
-    {
-        detail::ScopedFile file(state.curFile);
-        if (!file.Open(state.resFile)) {
-            host.ShowMessage("fileRES - absent !!!");
-            return;
-        }
-        layout = ReadCounts(state.curFile, state.result);
-        // The fitter writes column titles after the counts; a file that ends
-        // within its header line was not written out completely.
-        if (!state.curFile.ReadLine(state.lineBuf)) {
+        layout = ReadCounts(state.curFile, set);
+        if (hasHeaderLine && !state.curFile.ReadLine(state.lineBuf)) {
             file.Fail(host);
         }
-        ReadPoints(state.curFile, state.result, layout);
+        ReadPoints(state.curFile, set, layout);
     }
     if (layout.cut) {
-        host.ShowMessage(CutMessage("fileRES", state.result));
+        host.ShowMessage(CutMessage(role, set));
     }
 }
 
@@ -129,10 +115,10 @@ void ReadEpsValue(PlotState& state, Host& host, float& target) {
 
 void ReadCurveFiles(PlotState& state, Host& host) {
     if (state.experimentFlag > 0) {
-        ReadExperimentalFile(state, host);
+        ReadCurveFile(state, host, state.expFile, "fileE1", state.experimental, false);
     }
     if (state.fitRunCount > 0) {
-        ReadResultFile(state, host);
+        ReadCurveFile(state, host, state.resFile, "fileRES", state.result, true);
         if (state.experimentFlag > 0) {
             ReadEpsValue(state, host, state.eps);
         }
