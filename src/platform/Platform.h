@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ProgramRun.h"
+
 namespace zelk::platform {
 
 std::string CurrentDirectory();
@@ -42,5 +44,12 @@ Launch EditorLaunch(const std::string& windowsDir, const std::string& filePath);
 // program could not be started.
 int LaunchAndWait(const std::string& program, const std::vector<std::string>& argv,
                   const std::function<void()>& whileWaiting = {});
+
+// Starts program with argv in its own process group (a job object on
+// Windows), standard input from the null device, standard output and error on
+// one pipe handed to hooks.onOutput, and waits until it ends or a stop request
+// has ended it. Used for the fitting program.
+ProgramEnd RunProgram(const std::string& program, const std::vector<std::string>& argv,
+                      const RunHooks& hooks);
 
 }  // namespace zelk::platform
