@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "plot/ReadCache.h"
 #include "plot/TextStream.h"
 
 namespace zelk {
@@ -71,6 +72,7 @@ struct PlotState {
     float stackFactor = 0.0f;
     float stackOffset = 0.0f;
     std::int32_t experimentFlag = 0;
+    ReadCache readCache;  // the curve reader's last parses; see ReadCurveFiles
 };
 
 }  // namespace zelk

@@ -19,6 +19,7 @@ class RecordingHost : public Host {
     };
 
     std::vector<std::string> messages;
+    std::vector<std::string> notices;
     std::vector<LaunchRecord> launches;
     int redraws = 0;
     int fatals = 0;
@@ -32,6 +33,7 @@ class RecordingHost : public Host {
     std::function<bool(NewModelDlgData&)> onDialog;
 
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowNotice(const std::string& text) override { notices.push_back(text); }
 
     [[noreturn]] void Fatal(const std::string& text) override {
         ++fatals;

@@ -30,6 +30,9 @@ class StderrHost : public zelk::Host {
     void ShowMessage(const std::string& text) override {
         std::cerr << kName << ": " << text << '\n';
     }
+    void ShowNotice(const std::string& text) override {
+        std::cerr << kName << ": " << text << '\n';
+    }
     [[noreturn]] void Fatal(const std::string& text) override { throw zelk::FatalError(text); }
     void Redraw() override {}
     int LaunchAndWait(const std::string& program, const std::vector<std::string>&,
