@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,9 @@
 
 namespace zelk {
 namespace {
+
+// How long a note stays in the status bar.
+constexpr int kNoticeMilliseconds = 15000;
 
 bool IsUserInput(QEvent::Type type) {
     switch (type) {
@@ -55,14 +59,26 @@ void GuiHost::ShowMessage(const std::string& text) {
     box.exec();
 }
 
+void GuiHost::ShowNotice(const std::string& text) {
+    // A note about a file that was drawn anyway: the status bar, not a box on
+    // every read. Its lines are joined, since the bar shows one.
+    QString line = QString::fromStdString(text);
+    line.replace(QLatin1Char('\n'), QStringLiteral(" - "));
+    if (auto* bar = owner_.window()->findChild<QStatusBar*>()) {
+        bar->showMessage(line, kNoticeMilliseconds);
+    }
+    std::fprintf(stderr, "zelk: %s\n", text.c_str());
+}
+
 void GuiHost::Fatal(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle),
                     QString::fromStdString(text), QMessageBox::Ok, &owner_);
     box.setTextFormat(Qt::PlainText);
     box.exec();
     // The end is immediate: no settings are stored, nothing more is drawn.
+    // The status tells a script or a desktop that Zelk did not end by choice.
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(1);
 }
 
 void GuiHost::Redraw() {

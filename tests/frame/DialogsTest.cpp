@@ -6,8 +6,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
@@ -132,7 +134,7 @@ TEST(GuiHostMessages, NamesInMessagesAreShownAsText) {
     EXPECT_EQ(shown, "CAN NOT COPY newmod.res TO: <b>model</b>.inf");
 }
 
-TEST(GuiHostMessages, FatalEndsTheProcessWithStatusZeroOnceClosed) {
+TEST(GuiHostMessages, FatalEndsTheProcessWithStatusOneOnceClosed) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -143,9 +145,22 @@ TEST(GuiHostMessages, FatalEndsTheProcessWithStatusZeroOnceClosed) {
                     box->close();
                 }
             });
-            host.Fatal("Invalid parameters file");
+            host.Fatal("Invalid parameters file\ndemo.axis: 8 values found, 9 needed");
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::ExitedWithCode(1), "");
+}
+
+// A note goes to the status bar on one line, and no box comes up.
+TEST(GuiHostMessages, NoticeGoesToTheStatusBarWithoutABox) {
+    QMainWindow window;
+    auto* view = new QWidget;
+    window.setCentralWidget(view);
+    QStatusBar* bar = window.statusBar();
+    GuiHost host(*view);
+    host.ShowNotice("fileRES - 2 curves, fileE1 - 3 curves\nres.dat: stacked differently");
+    EXPECT_EQ(bar->currentMessage(),
+              "fileRES - 2 curves, fileE1 - 3 curves - res.dat: stacked differently");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST(GuiHostMessages, NewModelDialogEditsTheGivenData) {
