@@ -238,6 +238,74 @@ bool DeleteFile(const std::string& path) {
     return ::DeleteFileW(Wide(path).c_str()) != 0;
 }
 
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    static unsigned counter = 0;
+    std::wstring temp;
+    Handle out;
+    for (int attempt = 0; attempt < 100 && out.get() == nullptr; ++attempt) {
+        temp = Wide(path + ".zelk-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                    std::to_string(++counter));
+        *out.out() = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (out.get() == INVALID_HANDLE_VALUE) {
+            *out.out() = nullptr;
+            if (::GetLastError() != ERROR_FILE_EXISTS) {
+                return false;
+            }
+        }
+    }
+    if (out.get() == nullptr) {
+        return false;
+    }
+    bool ok = true;
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        DWORD written = 0;
+        ok = ::WriteFile(out.get(), bytes.data() + done, chunk, &written, nullptr) != 0 &&
+             written == chunk;
+        done += written;
+    }
+    ok = ok && ::FlushFileBuffers(out.get()) != 0;
+    out.Close();
+    ok = ok && ::MoveFileExW(temp.c_str(), Wide(path).c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!ok) {
+        ::DeleteFileW(temp.c_str());
+    }
+    return ok;
+}
+
+FileLock::FileLock(const std::string& path) : path_(path) {
+    // Removed by the system when the last handle closes, which is also when
+    // the process dies.
+    HANDLE file =
+        ::CreateFileW(Wide(path_).c_str(), GENERIC_READ | GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    OVERLAPPED whole{};
+    if (!::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(file);
+        if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
+            state_ = State::Busy;
+        }
+        return;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    state_ = State::Held;
+}
+
+FileLock::~FileLock() {
+    if (state_ == State::Held) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    }
+}
+
 std::string JoinPath(const std::string& dir, const std::string& name) {
     return rules::JoinWindows(dir, name);
 }
