@@ -55,6 +55,16 @@ void GuiHost::ShowMessage(const std::string& text) {
     box.exec();
 }
 
+bool GuiHost::AskYesNo(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, &owner_);
+    box.setTextFormat(Qt::PlainText);
+    // Enter and Escape both keep the file.
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void GuiHost::Fatal(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle),
                     QString::fromStdString(text), QMessageBox::Ok, &owner_);

@@ -20,6 +20,7 @@ class GuiHost : public QObject, public Host {
     ~GuiHost() override;
 
     void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
     [[noreturn]] void Fatal(const std::string& text) override;
     void Redraw() override;
     int LaunchAndWait(const std::string& program, const std::vector<std::string>& argv,

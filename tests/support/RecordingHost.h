@@ -19,6 +19,7 @@ class RecordingHost : public Host {
     };
 
     std::vector<std::string> messages;
+    std::vector<std::string> questions;
     std::vector<LaunchRecord> launches;
     int redraws = 0;
     int fatals = 0;
@@ -27,6 +28,9 @@ class RecordingHost : public Host {
     // What a launch does; by default nothing, exit code 0. Tests plug in a
     // fake editor or the real platform launcher here.
     std::function<int(const LaunchRecord&)> onLaunch;
+
+    // The answer to a yes/no question; by default No.
+    std::function<bool(const std::string&)> onQuestion;
 
     // What the new-model dialog does with its data; by default OK unchanged.
     std::function<bool(NewModelDlgData&)> onDialog;
@@ -37,6 +41,11 @@ class RecordingHost : public Host {
         ++fatals;
         messages.push_back(text);
         throw FatalError(text);
+    }
+
+    bool AskYesNo(const std::string& text) override {
+        questions.push_back(text);
+        return onQuestion ? onQuestion(text) : false;
     }
 
     void Redraw() override { ++redraws; }
