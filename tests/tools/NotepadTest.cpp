@@ -503,6 +503,12 @@ TEST_F(NotepadWindowTest, AFileThatCannotBeReadIsNeverOverwritten) {
 }
 
 TEST_F(NotepadWindowTest, UntitledBufferAsksForANameOnSave) {
+    // The save dialog confirms replacing an existing file; nothing asks again.
+    window_->SetDiskQuestion([](DiskState, bool) {
+        ADD_FAILURE() << "asked about a change on disk";
+        return DiskAnswer::kKeep;
+    });
+    WriteBytes(PathOf("chosen.txt"), "older file\n");
     ASSERT_TRUE(window_->Open(QString()));
     EXPECT_TRUE(window_->windowTitle().startsWith(QStringLiteral("Untitled")));
     Type(QStringLiteral("text"));

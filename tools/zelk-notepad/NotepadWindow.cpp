@@ -231,7 +231,8 @@ bool NotepadWindow::Save() {
                          .arg(document_.Path()));
         return false;
     }
-    if (document_.Path().isEmpty()) {
+    const bool chosenNow = document_.Path().isEmpty();
+    if (chosenNow) {
         const QString chosen = askPath_();
         if (chosen.isEmpty()) {
             return false;
@@ -242,7 +243,9 @@ bool NotepadWindow::Save() {
         statusBar()->showMessage(QStringLiteral("No changes to save"), 3000);
         return true;
     }
-    const DiskState disk = document_.CheckDisk();
+    // A name just chosen in the save dialog was confirmed there; only the
+    // file this window read can have changed under it.
+    const DiskState disk = chosenNow ? DiskState::kSame : document_.CheckDisk();
     if (disk != DiskState::kSame) {
         switch (askDisk_(disk, true)) {
             case DiskAnswer::kOverwrite:
