@@ -11,6 +11,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <share.h>
 #include <sys/stat.h>
 #else
 #include <fcntl.h>
@@ -46,7 +47,8 @@ int CreateExclusive(std::string& path) {
 }
 bool WriteAll(int fd, std::string_view text) {
     while (!text.empty()) {
-        const unsigned chunk = text.size() > (1u << 30) ? (1u << 30) : unsigned(text.size());
+        const unsigned chunk =
+            text.size() > (1u << 30) ? (1u << 30) : static_cast<unsigned>(text.size());
         const int n = _write(fd, text.data(), chunk);
         if (n <= 0) {
             return false;
