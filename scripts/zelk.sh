@@ -19,6 +19,7 @@ packages=(
     xvfb xauth xdotool imagemagick fonts-dejavu-core
     g++-mingw-w64-x86-64-posix
     locales
+    python3 python3-scipy
 )
 
 as_root() {

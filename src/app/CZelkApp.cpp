@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "app/CAboutDlg.h"
+#include "app/Terminal.h"
 #include "commands/CommandIds.h"
 #include "frame/AppInfo.h"
 #include "frame/CMainFrame.h"
@@ -44,6 +45,18 @@ CZelkApp::CZelkApp() {
     reportError = [this](const QString& text) {
         QMessageBox::warning(frame_.get(), QString::fromLatin1(kAppTitle), text);
     };
+    hasTerminal = StandardErrorIsTerminal;
+}
+
+void CZelkApp::StartupError(const QString& text) {
+    PrintError(text);
+    if (!hasTerminal()) {
+        QString box = text;
+        if (!box.isEmpty()) {
+            box[0] = box[0].toUpper();
+        }
+        reportError(box);
+    }
 }
 
 CZelkApp::~CZelkApp() = default;
@@ -68,7 +81,7 @@ std::optional<int> CZelkApp::InitInstance(const QStringList& args) {
         case CommandLineInfo::Action::Quit:
             return 0;
         case CommandLineInfo::Action::Error:
-            PrintError(info.error);
+            StartupError(info.error);
             std::fputs(UsageText().toLocal8Bit().constData(), stderr);
             return 2;
         default:
@@ -81,7 +94,7 @@ std::optional<int> CZelkApp::InitInstance(const QStringList& args) {
         case CommandLineInfo::Action::FileOpen: {
             QString error;
             if (!doc_.OnOpenDocument(info.fileName, &error)) {
-                PrintError(QStringLiteral("cannot open %1: %2").arg(info.fileName, error));
+                StartupError(QStringLiteral("cannot open %1: %2").arg(info.fileName, error));
                 return 1;
             }
             recent_.Add(doc_.pathName());
@@ -106,7 +119,7 @@ std::optional<int> CZelkApp::InitInstance(const QStringList& args) {
 std::optional<int> CZelkApp::PrintAndEnd(const CommandLineInfo& info) {
     QString error;
     if (!doc_.OnOpenDocument(info.fileName, &error)) {
-        PrintError(QStringLiteral("cannot open %1: %2").arg(info.fileName, error));
+        StartupError(QStringLiteral("cannot open %1: %2").arg(info.fileName, error));
         return 1;
     }
     recent_.Add(doc_.pathName());
@@ -114,12 +127,12 @@ std::optional<int> CZelkApp::PrintAndEnd(const CommandLineInfo& info) {
     const QString printer = info.printerName;
     if (printer.isEmpty() ? QPrinterInfo::defaultPrinter().isNull()
                           : QPrinterInfo::printerInfo(printer).isNull()) {
-        PrintError(printer.isEmpty() ? QStringLiteral("no printer is available")
-                                     : QStringLiteral("no printer named %1").arg(printer));
+        StartupError(printer.isEmpty() ? QStringLiteral("no printer is available")
+                                       : QStringLiteral("no printer named %1").arg(printer));
         return 1;
     }
     if (!frame_->view()->OnFilePrintDirect(printer)) {
-        PrintError(QStringLiteral("printing %1 failed").arg(info.fileName));
+        StartupError(QStringLiteral("printing %1 failed").arg(info.fileName));
         return 1;
     }
     ExitInstance();
@@ -129,16 +142,16 @@ std::optional<int> CZelkApp::PrintAndEnd(const CommandLineInfo& info) {
 std::optional<int> CZelkApp::LoadTaskFolder(const QString& dir) {
     const QFileInfo folder(dir);
     if (!folder.isDir()) {
-        PrintError(QStringLiteral("%1 is not a folder").arg(dir));
+        StartupError(QStringLiteral("%1 is not a folder").arg(dir));
         return 1;
     }
     if (!platform::SetCurrentDirectory(
             QDir::toNativeSeparators(folder.absoluteFilePath()).toStdString())) {
-        PrintError(QStringLiteral("cannot change to %1").arg(dir));
+        StartupError(QStringLiteral("cannot change to %1").arg(dir));
         return 1;
     }
     if (!QFileInfo::exists(QStringLiteral("START_A.INP"))) {
-        PrintError(QStringLiteral("%1 holds no START_A.INP").arg(dir));
+        StartupError(QStringLiteral("%1 holds no START_A.INP").arg(dir));
         return 1;
     }
     DocumentChanged();
@@ -205,20 +218,32 @@ void CZelkApp::OnFileOpen() {
 
 void CZelkApp::OnFileSave() {
     QString path = doc_.pathName();
-    // The document holds nothing, so a save writes an empty file. Over a file
-    // with content (one opened with Ctrl+O, a task file say) that would wipe
-    // it unasked; the name is then asked for, as for an untitled document.
-    if (path.isEmpty() || QFileInfo(path).size() > 0) {
-        path = chooseSaveFile();
-        if (path.isEmpty()) {
+    bool askName = path.isEmpty();
+    for (;;) {
+        if (askName) {
+            path = chooseSaveFile();
+            if (path.isEmpty()) {
+                return;
+            }
+        }
+        QString error;
+        bool hasContent = false;
+        if (doc_.OnSaveDocument(path, &error, &hasContent)) {
+            break;
+        }
+        if (!hasContent) {
+            reportError(
+                QStringLiteral("Cannot save %1.\n%2").arg(QDir::toNativeSeparators(path), error));
             return;
         }
-    }
-    QString error;
-    if (!doc_.OnSaveDocument(path, &error)) {
-        reportError(
-            QStringLiteral("Cannot save %1.\n%2").arg(QDir::toNativeSeparators(path), error));
-        return;
+        // The document holds nothing and would be written as an empty file:
+        // say so, and offer another name until the user gives one that is
+        // new or empty, or cancels.
+        reportError(QStringLiteral("%1 is not saved over.\n"
+                                   "It has content, and a Zelk document is saved as an empty "
+                                   "file, which would wipe it. Choose another name.")
+                        .arg(QDir::toNativeSeparators(path)));
+        askName = true;
     }
     frame_->SetDocumentTitle(doc_.title());
 }

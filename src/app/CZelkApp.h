@@ -54,10 +54,16 @@ class CZelkApp {
     std::function<QString()> chooseSaveFile;
     std::function<int(QDialog&)> runDialog;
     std::function<void(const QString&)> reportError;
+    // Whether standard error reaches someone; when it does not, a start-up
+    // failure is also reported through reportError.
+    std::function<bool()> hasTerminal;
 
   private:
     void CreateFrame();
     void DocumentChanged();
+    // A failure that ends start-up: on standard error, and in a box as well
+    // when Zelk was not started from a terminal.
+    void StartupError(const QString& text);
     std::optional<int> PrintAndEnd(const CommandLineInfo& info);
     std::optional<int> LoadTaskFolder(const QString& dir);
 

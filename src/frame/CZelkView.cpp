@@ -1,5 +1,8 @@
 #include "frame/CZelkView.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
@@ -75,6 +78,15 @@ void CZelkView::LoadTaskWithoutEditor() {
     Host& host = *host_;
     ReadTaskFile(s, host);
     ReadCurveFiles(s, host);
+    // "&Set Task" reports a missing axis file when it opens the editor on it;
+    // without the editor the check is made here, or the plot would stay
+    // blank without a word.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(s.axisFile, ec)) {
+        host.ShowMessage(
+            "CAN NOT FIND FILE: fileAXIS\n" +
+            (s.axisFile.empty() ? std::string("(START_A.INP names no axis file)") : s.axisFile));
+    }
     ReadAxisFile(s, host);
     ReadCurveFiles(s, host);
     host.Redraw();

@@ -70,6 +70,16 @@ void GuiHost::ShowNotice(const std::string& text) {
     std::fprintf(stderr, "zelk: %s\n", text.c_str());
 }
 
+bool GuiHost::AskYesNo(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, &owner_);
+    box.setTextFormat(Qt::PlainText);
+    // Enter and Escape both keep the file.
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void GuiHost::Fatal(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle),
                     QString::fromStdString(text), QMessageBox::Ok, &owner_);
