@@ -9,6 +9,7 @@
 // Every coordinate is clipped here; lines far outside the image cost no more
 // than the part that crosses it.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zelk {

@@ -1,12 +1,15 @@
 #include "Export.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QSvgGenerator>
+#include <sstream>
 
 #include "frame/QPainterSurface.h"
 #include "plot/CPlotter.h"
@@ -23,7 +26,7 @@ void Paint(PlotState& state, QPainter& painter) {
     DrawPass(state, CPlotter(), surface);
 }
 
-bool WritePng(PlotState& state, const QString& path, std::string& error) {
+bool EncodePng(PlotState& state, QByteArray& bytes, std::string& error) {
     QImage image(state.clientWidth, state.clientHeight, QImage::Format_RGB32);
     if (image.isNull()) {
         error = "the picture is too large";
@@ -34,40 +37,46 @@ bool WritePng(PlotState& state, const QString& path, std::string& error) {
         QPainter painter(&image);
         Paint(state, painter);
     }
-    if (!image.save(path, "PNG")) {
-        error = "cannot write the file";
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        error = "cannot encode the picture";
         return false;
     }
     return true;
 }
 
-// Paints one pass on a vector device and checks that the file came out.
-bool PaintInto(QPaintDevice& device, PlotState& state, const QString& path, std::string& error) {
+// Paints one pass on a vector device writing into a buffer.
+bool PaintInto(QPaintDevice& device, PlotState& state, std::string& error) {
     QPainter painter;
     if (!painter.begin(&device)) {
-        error = "cannot write the file";
+        error = "cannot draw the picture";
         return false;
     }
     Paint(state, painter);
-    if (!painter.end() || QFileInfo(path).size() == 0) {
-        error = "cannot write the file";
+    if (!painter.end()) {
+        error = "cannot draw the picture";
         return false;
     }
     return true;
 }
 
-bool WriteSvg(PlotState& state, const QString& path, std::string& error) {
+bool EncodeSvg(PlotState& state, QByteArray& bytes, std::string& error) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
-    svg.setFileName(path);
+    svg.setOutputDevice(&buffer);
     svg.setSize(QSize(state.clientWidth, state.clientHeight));
     svg.setViewBox(QRect(0, 0, state.clientWidth, state.clientHeight));
     svg.setResolution(96);
     svg.setTitle(QStringLiteral("Zelk plot"));
-    return PaintInto(svg, state, path, error);
+    return PaintInto(svg, state, error);
 }
 
-bool WritePdf(PlotState& state, const QString& path, std::string& error) {
-    QPdfWriter pdf(path);
+bool EncodePdf(PlotState& state, QByteArray& bytes, std::string& error) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&buffer);
     pdf.setResolution(96);
     pdf.setCreator(QStringLiteral("Zelk"));
     pdf.setTitle(QStringLiteral("Zelk plot"));
@@ -77,7 +86,7 @@ bool WritePdf(PlotState& state, const QString& path, std::string& error) {
     pdf.setPageLayout(
         QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
                     QPageLayout::Portrait, QMarginsF()));
-    return PaintInto(pdf, state, path, error);
+    return PaintInto(pdf, state, error);
 }
 
 }  // namespace
@@ -102,21 +111,57 @@ void WriteOps(PlotState& state, std::ostream& out) {
     surface.Write(out);
 }
 
-bool WritePicture(PlotState& state, const std::string& path, PictureFormat format,
-                  std::string& error) {
+bool SaveFile(const std::string& path, const QByteArray& bytes, std::string& error) {
     const QString file = QString::fromStdString(path);
+    // A device, a pipe or a folder is never replaced by a plain file; a link
+    // is followed to its target, which is replaced.
+    const QFileInfo existing(file);
+    if (existing.exists() && !existing.isFile()) {
+        error = "cannot write the file: it is not a regular file";
+        return false;
+    }
+    QSaveFile out(file);
+    // Unbuffered: a write that falls short is seen here. A buffered one would
+    // only fail in the flush inside commit(), which still renames the cut
+    // file into place.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        error = "cannot write the file: " + out.errorString().toStdString();
+        return false;
+    }
+    if (out.write(bytes) != bytes.size() || out.error() != QFileDevice::NoError || !out.commit()) {
+        error = "cannot write the file: " + out.errorString().toStdString();
+        out.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+bool SaveOps(PlotState& state, const std::string& path, std::string& error) {
+    std::ostringstream text;
+    WriteOps(state, text);
+    const std::string ops = std::move(text).str();
+    return SaveFile(path, QByteArray(ops.data(), static_cast<qsizetype>(ops.size())), error);
+}
+
+bool EncodePicture(PlotState& state, PictureFormat format, QByteArray& bytes, std::string& error) {
     switch (format) {
         case PictureFormat::Png:
-            return WritePng(state, file, error);
+            return EncodePng(state, bytes, error);
         case PictureFormat::Svg:
-            return WriteSvg(state, file, error);
+            return EncodeSvg(state, bytes, error);
         case PictureFormat::Pdf:
-            return WritePdf(state, file, error);
+            return EncodePdf(state, bytes, error);
         case PictureFormat::None:
             break;
     }
     error = "unknown picture format";
     return false;
+}
+
+bool WritePicture(PlotState& state, const std::string& path, PictureFormat format,
+                  std::string& error) {
+    QByteArray bytes;
+    return EncodePicture(state, format, bytes, error) && SaveFile(path, bytes, error);
 }
 
 }  // namespace zelk::render

@@ -7,7 +7,6 @@
 #include <QRegularExpression>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -78,8 +77,8 @@ int ParseOptions(const QCoreApplication& app, Options& options) {
         return Usage(parser.errorText().toStdString());
     }
     if (parser.isSet("help")) {
-        std::cout << parser.helpText().toStdString();
-        return 0;
+        std::cout << parser.helpText().toStdString() << std::flush;
+        return std::cout ? 0 : 1;
     }
     if (!parser.positionalArguments().isEmpty()) {
         return Usage("unexpected argument " + parser.positionalArguments().first().toStdString());
@@ -148,14 +147,16 @@ int Render(zelk::PlotState& state, const Options& options) {
     if (!options.ops.empty()) {
         if (options.ops == "-") {
             zelk::render::WriteOps(state, std::cout);
+            // A full disk or a closed pipe shows only when the bytes leave.
             std::cout.flush();
-        } else {
-            std::ofstream out(options.ops, std::ios::binary);
-            if (out) {
-                zelk::render::WriteOps(state, out);
+            if (!std::cout) {
+                std::cerr << kName << ": cannot write the operations to standard output\n";
+                status = 1;
             }
-            if (!out) {
-                std::cerr << kName << ": cannot write " << options.ops << '\n';
+        } else {
+            std::string error;
+            if (!zelk::render::SaveOps(state, options.ops, error)) {
+                std::cerr << kName << ": " << options.ops << ": " << error << '\n';
                 status = 1;
             }
         }
