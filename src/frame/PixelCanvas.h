@@ -36,6 +36,9 @@ class PixelCanvas {
     // pattern at the first pixel and is advanced past the line.
     void Line(int x0, int y0, int x1, int y1, const Pen& pen, int& phase);
 
+    // One pixel, when it lies inside the image.
+    void Point(int x, int y, std::uint32_t pixel) { Plot(x, y, pixel); }
+
     int width() const { return width_; }
     int height() const { return height_; }
 

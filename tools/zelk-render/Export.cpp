@@ -9,8 +9,16 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QSvgGenerator>
+#include <cstdlib>
+#include <memory>
 #include <sstream>
+#include <vector>
 
+#include "frame/PixelSurface.h"
+#include "frame/PngWriter.h"
+#ifdef ZELK_PLOT_GLYPHS
+#include "frame/PlotGlyphs.h"
+#endif
 #include "frame/QPainterSurface.h"
 #include "plot/CPlotter.h"
 #include "plot/DrawPass.h"
@@ -26,7 +34,33 @@ void Paint(PlotState& state, QPainter& painter) {
     DrawPass(state, CPlotter(), surface);
 }
 
-bool EncodePng(PlotState& state, QByteArray& bytes, std::string& error) {
+#ifdef ZELK_PLOT_GLYPHS
+// Straight into memory that nothing has touched yet, without Qt: the frame's
+// first fill covers the whole client area, so every page is written once, and
+// the labels come from the glyph table, pixel for pixel as Qt draws them.
+bool RenderPngPixels(PlotState& state, std::vector<unsigned char>& png, std::string& error) {
+    const int w = state.clientWidth;
+    const int h = state.clientHeight;
+    if (w < 1 || h < 1) {
+        error = "a picture needs at least one pixel";
+        return false;
+    }
+    const std::unique_ptr<std::uint32_t, decltype(&std::free)> pixels(
+        static_cast<std::uint32_t*>(
+            std::calloc(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 4)),
+        &std::free);
+    if (!pixels) {
+        error = "the picture is too large";
+        return false;
+    }
+    {
+        PixelSurface surface(PixelCanvas(pixels.get(), w, w, h), glyphs::DrawText);
+        DrawPass(state, CPlotter(), surface);
+    }
+    return EncodePng(pixels.get(), w, w, h, png, error);
+}
+#else
+bool RenderPngPixels(PlotState& state, std::vector<unsigned char>& png, std::string& error) {
     QImage image(state.clientWidth, state.clientHeight, QImage::Format_RGB32);
     if (image.isNull()) {
         error = "the picture is too large";
@@ -37,12 +71,19 @@ bool EncodePng(PlotState& state, QByteArray& bytes, std::string& error) {
         QPainter painter(&image);
         Paint(state, painter);
     }
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) {
-        error = "cannot encode the picture";
+    return EncodePng(reinterpret_cast<const std::uint32_t*>(image.constBits()),
+                     static_cast<int>(image.bytesPerLine() / 4), image.width(), image.height(), png,
+                     error);
+}
+#endif
+
+bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
+    std::vector<unsigned char> png;
+    if (!RenderPngPixels(state, png, error)) {
         return false;
     }
+    bytes =
+        QByteArray(reinterpret_cast<const char*>(png.data()), static_cast<qsizetype>(png.size()));
     return true;
 }
 
@@ -146,7 +187,7 @@ bool SaveOps(PlotState& state, const std::string& path, std::string& error) {
 bool EncodePicture(PlotState& state, PictureFormat format, QByteArray& bytes, std::string& error) {
     switch (format) {
         case PictureFormat::Png:
-            return EncodePng(state, bytes, error);
+            return RenderPng(state, bytes, error);
         case PictureFormat::Svg:
             return EncodeSvg(state, bytes, error);
         case PictureFormat::Pdf:

@@ -5,11 +5,13 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QRegularExpression>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "Export.h"
@@ -172,6 +174,32 @@ int Render(zelk::PlotState& state, const Options& options) {
     return status;
 }
 
+// SVG and PDF pictures take their text from Qt's fonts, which need the GUI
+// side of Qt: a platform plugin and the font set-up. A PNG picture is drawn
+// with the glyph table and the operations list has no pixels, so they start
+// with the core alone. Any argument that names such a file counts.
+bool NeedsQtFonts(int argc, char** argv) {
+#ifdef ZELK_PLOT_GLYPHS
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg.size() >= 4) {
+            std::string suffix(arg.substr(arg.size() - 4));
+            for (char& c : suffix) {
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            if (suffix == ".svg" || suffix == ".pdf") {
+                return true;
+            }
+        }
+    }
+    return false;
+#else
+    (void)argc;
+    (void)argv;
+    return true;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,11 +207,13 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(kName);
+    const std::unique_ptr<QCoreApplication> app =
+        NeedsQtFonts(argc, argv) ? std::make_unique<QGuiApplication>(argc, argv)
+                                 : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(kName);
 
     Options options;
-    if (const int status = ParseOptions(app, options); status >= 0) {
+    if (const int status = ParseOptions(*app, options); status >= 0) {
         return status;
     }
     // Output paths are taken relative to where the program was started.
