@@ -174,10 +174,10 @@ int Render(zelk::PlotState& state, const Options& options) {
     return status;
 }
 
-// SVG and PDF pictures take their text from Qt's fonts, which need the GUI
-// side of Qt: a platform plugin and the font set-up. A PNG picture is drawn
+// PDF pictures take their text from Qt's fonts, which need the GUI side of
+// Qt: a platform plugin and the font set-up. PNG and SVG pictures are drawn
 // with the glyph table and the operations list has no pixels, so they start
-// with the core alone. Any argument that names such a file counts.
+// with the core alone. Any argument that names a PDF file counts.
 bool NeedsQtFonts(int argc, char** argv) {
 #ifdef ZELK_PLOT_GLYPHS
     for (int i = 1; i < argc; ++i) {
@@ -187,7 +187,7 @@ bool NeedsQtFonts(int argc, char** argv) {
             for (char& c : suffix) {
                 c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             }
-            if (suffix == ".svg" || suffix == ".pdf") {
+            if (suffix == ".pdf") {
                 return true;
             }
         }
