@@ -1,45 +1,49 @@
 #include "Export.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImage>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QSaveFile>
-#include <QSvgGenerator>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <vector>
 
-#include "frame/PixelSurface.h"
 #include "frame/PngWriter.h"
-#ifdef ZELK_PLOT_GLYPHS
-#include "frame/PlotGlyphs.h"
-#endif
-#include "frame/QPainterSurface.h"
-#include "frame/SvgSurface.h"
 #include "plot/CPlotter.h"
 #include "plot/DrawPass.h"
 #include "plot/RecordingSurface.h"
+
+#ifdef ZELK_PLOT_GLYPHS
+#include "frame/PdfSurface.h"
+#include "frame/PixelSurface.h"
+#include "frame/PlotGlyphs.h"
+#include "frame/SvgSurface.h"
+#else
+#include <QBuffer>
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+
+#include "frame/QPainterSurface.h"
+#endif
 
 namespace zelk::render {
 
 namespace {
 
-// The pass on a painter that is already active on its device.
-void Paint(PlotState& state, QPainter& painter) {
-    QPainterSurface surface(painter);
-    DrawPass(state, CPlotter(), surface);
+bool ToBytes(const std::string& data, QByteArray& bytes) {
+    bytes = QByteArray(data.data(), static_cast<qsizetype>(data.size()));
+    return true;
 }
 
 #ifdef ZELK_PLOT_GLYPHS
-// Straight into memory that nothing has touched yet, without Qt: the frame's
-// first fill covers the whole client area, so every page is written once, and
-// the labels come from the glyph table, pixel for pixel as Qt draws them.
-bool RenderPngPixels(PlotState& state, std::vector<unsigned char>& png, std::string& error) {
+// Every picture is written without Qt's painting, from the glyph table.
+
+// Straight into memory that nothing has touched yet: the frame's first fill
+// covers the whole client area, so every page is written once.
+bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
     const int w = state.clientWidth;
     const int h = state.clientHeight;
     if (w < 1 || h < 1) {
@@ -58,10 +62,44 @@ bool RenderPngPixels(PlotState& state, std::vector<unsigned char>& png, std::str
         PixelSurface surface(PixelCanvas(pixels.get(), w, w, h), glyphs::DrawText);
         DrawPass(state, CPlotter(), surface);
     }
-    return EncodePng(pixels.get(), w, w, h, png, error);
+    std::vector<unsigned char> png;
+    if (!EncodePng(pixels.get(), w, w, h, png, error)) {
+        return false;
+    }
+    bytes =
+        QByteArray(reinterpret_cast<const char*>(png.data()), static_cast<qsizetype>(png.size()));
+    return true;
 }
+
+// Whole pixels written as integers: a full plot has a hundred thousand
+// points, which Qt's vector writers format one by one as real numbers.
+bool EncodeSvg(PlotState& state, QByteArray& bytes, std::string&) {
+    SvgSurface surface(state.clientWidth, state.clientHeight,
+                       {glyphs::kTable.cellHeight, glyphs::kTable.ascent, glyphs::Advance});
+    DrawPass(state, CPlotter(), surface);
+    return ToBytes(surface.Finish(), bytes);
+}
+
+bool EncodePdf(PlotState& state, QByteArray& bytes, std::string& error) {
+    PdfSurface surface(state.clientWidth, state.clientHeight);
+    DrawPass(state, CPlotter(), surface);
+    const std::string pdf = surface.Finish("Zelk plot", "Zelk");
+    if (pdf.empty()) {
+        error = "cannot compress the picture";
+        return false;
+    }
+    return ToBytes(pdf, bytes);
+}
+
 #else
-bool RenderPngPixels(PlotState& state, std::vector<unsigned char>& png, std::string& error) {
+// Without the glyph table (a cross build) Qt paints every picture.
+
+void Paint(PlotState& state, QPainter& painter) {
+    QPainterSurface surface(painter);
+    DrawPass(state, CPlotter(), surface);
+}
+
+bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
     QImage image(state.clientWidth, state.clientHeight, QImage::Format_RGB32);
     if (image.isNull()) {
         error = "the picture is too large";
@@ -72,15 +110,10 @@ bool RenderPngPixels(PlotState& state, std::vector<unsigned char>& png, std::str
         QPainter painter(&image);
         Paint(state, painter);
     }
-    return EncodePng(reinterpret_cast<const std::uint32_t*>(image.constBits()),
-                     static_cast<int>(image.bytesPerLine() / 4), image.width(), image.height(), png,
-                     error);
-}
-#endif
-
-bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
     std::vector<unsigned char> png;
-    if (!RenderPngPixels(state, png, error)) {
+    if (!EncodePng(reinterpret_cast<const std::uint32_t*>(image.constBits()),
+                   static_cast<int>(image.bytesPerLine() / 4), image.width(), image.height(), png,
+                   error)) {
         return false;
     }
     bytes =
@@ -103,18 +136,6 @@ bool PaintInto(QPaintDevice& device, PlotState& state, std::string& error) {
     return true;
 }
 
-#ifdef ZELK_PLOT_GLYPHS
-// Written directly: a full plot has a hundred thousand points, and Qt's SVG
-// writer spends most of its time formatting them as real numbers.
-bool EncodeSvg(PlotState& state, QByteArray& bytes, std::string&) {
-    SvgSurface surface(state.clientWidth, state.clientHeight,
-                       {glyphs::kTable.cellHeight, glyphs::kTable.ascent, glyphs::Advance});
-    DrawPass(state, CPlotter(), surface);
-    const std::string svg = surface.Finish();
-    bytes = QByteArray(svg.data(), static_cast<qsizetype>(svg.size()));
-    return true;
-}
-#else
 bool EncodeSvg(PlotState& state, QByteArray& bytes, std::string& error) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -126,7 +147,6 @@ bool EncodeSvg(PlotState& state, QByteArray& bytes, std::string& error) {
     svg.setTitle(QStringLiteral("Zelk plot"));
     return PaintInto(svg, state, error);
 }
-#endif
 
 bool EncodePdf(PlotState& state, QByteArray& bytes, std::string& error) {
     QBuffer buffer(&bytes);
@@ -143,6 +163,7 @@ bool EncodePdf(PlotState& state, QByteArray& bytes, std::string& error) {
                     QPageLayout::Portrait, QMarginsF()));
     return PaintInto(pdf, state, error);
 }
+#endif
 
 }  // namespace
 

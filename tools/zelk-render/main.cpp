@@ -3,15 +3,16 @@
 // operations (--ops).
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#ifndef ZELK_PLOT_GLYPHS
 #include <QGuiApplication>
+#endif
 #include <QRegularExpression>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <system_error>
 
 #include "Export.h"
@@ -174,32 +175,6 @@ int Render(zelk::PlotState& state, const Options& options) {
     return status;
 }
 
-// PDF pictures take their text from Qt's fonts, which need the GUI side of
-// Qt: a platform plugin and the font set-up. PNG and SVG pictures are drawn
-// with the glyph table and the operations list has no pixels, so they start
-// with the core alone. Any argument that names a PDF file counts.
-bool NeedsQtFonts(int argc, char** argv) {
-#ifdef ZELK_PLOT_GLYPHS
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg(argv[i]);
-        if (arg.size() >= 4) {
-            std::string suffix(arg.substr(arg.size() - 4));
-            for (char& c : suffix) {
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            }
-            if (suffix == ".pdf") {
-                return true;
-            }
-        }
-    }
-    return false;
-#else
-    (void)argc;
-    (void)argv;
-    return true;
-#endif
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -207,13 +182,17 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    const std::unique_ptr<QCoreApplication> app =
-        NeedsQtFonts(argc, argv) ? std::make_unique<QGuiApplication>(argc, argv)
-                                 : std::make_unique<QCoreApplication>(argc, argv);
+#ifdef ZELK_PLOT_GLYPHS
+    // Every picture is drawn without Qt's painting: no platform plugin, no
+    // font set-up.
+    QCoreApplication app(argc, argv);
+#else
+    QGuiApplication app(argc, argv);
+#endif
     QCoreApplication::setApplicationName(kName);
 
     Options options;
-    if (const int status = ParseOptions(*app, options); status >= 0) {
+    if (const int status = ParseOptions(app, options); status >= 0) {
         return status;
     }
     // Output paths are taken relative to where the program was started.
