@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 #include "app/CZelkApp.h"
 #include "app/TerminationSignals.h"
@@ -80,6 +81,13 @@ class SignalToZelk : public ::testing::Test {
         ASSERT_TRUE(watcher.Install());
     }
 
+    // Tests before may have left the current directory in a folder since
+    // removed; the task folder below must come back to an existing one.
+    struct ExistingCurrentDir {
+        ExistingCurrentDir() {
+            std::filesystem::current_path(std::filesystem::temp_directory_path());
+        }
+    } existingCurrentDir;
     testing::TempWorkDir work;
     IgnoredSignals ignored;
     CZelkApp app;
