@@ -32,7 +32,7 @@ void TaskCommands::TakeSnapshot() {
 }
 
 void TaskCommands::Reload() {
-    ReadCurveFiles(state_, host_);
+    ReadCurveFilesAsTheyAre();
 }
 
 void TaskCommands::NewModel() {

@@ -83,6 +83,7 @@ void CZelkView::LoadTaskWithoutEditor() {
     PlotState& s = *state_;
     s.workDir = platform::CurrentDirectory();
     s.windowsDir = platform::WindowsDirectory();
+    commands_->RecoverInterruptedFitRun();
     Host& host = *host_;
     ReadTaskFile(s, host);
     ReadCurveFiles(s, host);

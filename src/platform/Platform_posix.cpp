@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -327,6 +328,74 @@ bool CopyFile(const std::string& from, const std::string& to) {
 
 bool DeleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    struct stat existing {};
+    const bool replacing = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    // A fresh name beside the target, created exclusively: nothing planted
+    // there is followed or reused. Mode 0666 less the umask, as any new file.
+    static unsigned counter = 0;
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = path + ".zelk-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    Fd out(fd);
+    if (out.get() < 0) {
+        return false;
+    }
+    bool ok = WriteAll(out.get(), bytes.data(), bytes.size());
+    if (ok && replacing) {
+        ok = ::fchmod(out.get(), existing.st_mode & 07777) == 0;
+    }
+    ok = ok && ::fsync(out.get()) == 0;
+    ok = out.Close() && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+    }
+    return ok;
+}
+
+FileLock::FileLock(const std::string& path)
+    : path_(IsAbsolutePath(path) ? path : JoinPath(CurrentDirectory(), path)) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            return;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK) {
+                state_ = State::Busy;
+            }
+            return;
+        }
+        // The holder before us removes the file as it lets go; a lock on a
+        // file that no longer has this name would lock nothing.
+        struct stat opened {};
+        struct stat named {};
+        if (::fstat(fd, &opened) == 0 && ::stat(path_.c_str(), &named) == 0 &&
+            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
+            handle_ = fd;
+            state_ = State::Held;
+            return;
+        }
+        ::close(fd);
+    }
+}
+
+FileLock::~FileLock() {
+    if (state_ == State::Held) {
+        ::unlink(path_.c_str());
+        ::close(static_cast<int>(handle_));
+    }
 }
 
 std::string JoinPath(const std::string& dir, const std::string& name) {

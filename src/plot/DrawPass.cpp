@@ -157,10 +157,13 @@ void DrawPass(PlotState& state, const CPlotter& plotter, Surface& target) {
     if (state.experimentFlag > 0) {
         pass.Experimental();
     }
-    if (state.fitRunCount <= 0) {
+    // A run that is still going has nothing to show yet.
+    if (state.fitRunCount - (state.fitRunning ? 1 : 0) <= 0) {
         return;
     }
-    pass.Fitted();
+    if (state.resultCurrent) {
+        pass.Fitted();
+    }
     if (state.snapshotCount > 0) {
         pass.Previous();
         if (state.experimentFlag > 0) {
@@ -168,7 +171,9 @@ void DrawPass(PlotState& state, const CPlotter& plotter, Surface& target) {
         }
     }
     if (state.experimentFlag > 0) {
-        pass.EpsText(19, " EPS = ", state.eps, 11);
+        if (state.epsCurrent) {
+            pass.EpsText(19, " EPS = ", state.eps, 11);
+        }
         pass.Marker(state.markerX1);
         pass.Marker(state.markerX2);
     }

@@ -103,8 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
         TaskCommandCase{"PlaceholderFit", ID_RUN_PLACEHOLDER_FIT, true,
                         [](const FrameFixture&, const RecordingHost& host, const PlotState& s) {
                             EXPECT_EQ(s.fitRunCount, 1);
-                            ASSERT_FALSE(host.launches.empty());
-                            EXPECT_EQ(host.launches.front().program, "fitprog");
+                            // The sample task has no fitting program: the run
+                            // ends before a start, and says so.
+                            ASSERT_EQ(host.fitRuns.size(), 1u);
+                            EXPECT_EQ(host.fitRuns.front().end.how, ProgramEnd::How::NotStarted);
+                            ASSERT_FALSE(host.messages.empty());
+                            EXPECT_EQ(host.messages.front(), "CAN NOT FIND *.exe file\nfitprog");
                         }},
         TaskCommandCase{"EditedFit", ID_RUN_EDITED_FIT, true,
                         [](const FrameFixture&, const RecordingHost& host, const PlotState& s) {

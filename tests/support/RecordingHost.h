@@ -19,7 +19,9 @@ class RecordingHost : public Host {
     };
 
     std::vector<std::string> messages;
+    std::vector<std::string> notices;
     std::vector<LaunchRecord> launches;
+    std::vector<FitRunOutcome> fitRuns;  // every FitRunFinished, in order
     int redraws = 0;
     int fatals = 0;
     int dialogs = 0;
@@ -27,6 +29,12 @@ class RecordingHost : public Host {
     // What a launch does; by default nothing, exit code 0. Tests plug in a
     // fake editor or the real platform launcher here.
     std::function<int(const LaunchRecord&)> onLaunch;
+
+    // What a fit run does. Unset: the fit run goes through LaunchAndWait (and
+    // onLaunch) as the Host's default does. Set: the launch is recorded and
+    // this decides how the program ended (tests plug in platform::RunProgram
+    // or a made-up end here).
+    std::function<ProgramEnd(const LaunchRecord&)> onFitRun;
 
     // What the new-model dialog does with its data; by default OK unchanged.
     std::function<bool(NewModelDlgData&)> onDialog;
@@ -39,6 +47,8 @@ class RecordingHost : public Host {
         throw FatalError(text);
     }
 
+    void ShowNotice(const std::string& text) override { notices.push_back(text); }
+
     void Redraw() override { ++redraws; }
 
     int LaunchAndWait(const std::string& program, const std::vector<std::string>& argv,
@@ -46,6 +56,17 @@ class RecordingHost : public Host {
         launches.push_back({program, argv, waitingFor});
         return onLaunch ? onLaunch(launches.back()) : 0;
     }
+
+    ProgramEnd RunFitProgram(const std::string& program,
+                             const std::vector<std::string>& argv) override {
+        if (!onFitRun) {
+            return Host::RunFitProgram(program, argv);
+        }
+        launches.push_back({program, argv, "Waiting for the fitting program: " + program});
+        return onFitRun(launches.back());
+    }
+
+    void FitRunFinished(const FitRunOutcome& outcome) override { fitRuns.push_back(outcome); }
 
     bool RunNewModelDialog(NewModelDlgData& data) override {
         ++dialogs;

@@ -134,7 +134,8 @@ void ReadTask(zelk::PlotState& state, zelk::Host& host, const Options& options) 
     zelk::ReadTaskFile(state, host);
     zelk::ReadCurveFiles(state, host);
     if (!Exists(state.axisFile)) {
-        host.ShowMessage("CAN NOT FIND FILE: fileAXIS");
+        host.ShowMessage(state.axisFile.empty() ? std::string("CAN NOT FIND FILE: fileAXIS")
+                                                : "CAN NOT FIND FILE: fileAXIS\n" + state.axisFile);
     }
     zelk::ReadAxisFile(state, host);
     zelk::ReadCurveFiles(state, host);
