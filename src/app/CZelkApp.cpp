@@ -1,5 +1,6 @@
 #include "app/CZelkApp.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -64,6 +65,8 @@ CZelkApp::~CZelkApp() = default;
 void CZelkApp::CreateFrame() {
     frame_ = std::make_unique<CMainFrame>();
     frame_->SetAppHandler([this](int id) { return OnCommand(id); });
+    QObject::connect(frame_.get(), &CMainFrame::quitRequested, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
 }
 
 std::optional<int> CZelkApp::InitInstance(const QStringList& args) {
@@ -260,6 +263,15 @@ void CZelkApp::OnAppAbout() {
 
 void CZelkApp::OnAppExit() {
     frame_->close();
+}
+
+void CZelkApp::OnTerminationSignal(int signalNumber) {
+    (void)signalNumber;  // all three end Zelk the same way
+    if (frame_) {
+        frame_->QuitAfterRun();
+    } else {
+        QCoreApplication::quit();
+    }
 }
 
 }  // namespace zelk

@@ -43,6 +43,9 @@ class CZelkApp {
     void OnFilePrintSetup();
     void OnAppAbout();
     void OnAppExit();
+    // SIGTERM, SIGHUP or SIGINT: a running fit is stopped and its command
+    // puts FIT.INP back first; then the application ends as on Exit.
+    void OnTerminationSignal(int signalNumber);
 
     CMainFrame* mainFrame() const { return frame_.get(); }
     CZelkDoc& document() { return doc_; }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "frame/AppInfo.h"
 #include "frame/CZelkView.h"
 #include "frame/CommandTable.h"
+#include "frame/FitRunPanel.h"
 #include "frame/LockKeys.h"
 #include "frame/ToolbarIcons.h"
 
@@ -23,6 +25,7 @@ namespace {
 
 constexpr const char* kIndicatorTexts[3] = {"CAP", "NUM", "SCRL"};
 constexpr int kIndicatorPollMs = 400;
+constexpr int kNoticeMs = 30000;
 
 }  // namespace
 
@@ -33,9 +36,12 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
+    CreateFitRunPanel();
     ReadSettings();
     SetDocumentTitle(QStringLiteral("Untitled"));
     connect(view_, &CZelkView::busyChanged, this, &CMainFrame::OnBusyChanged);
+    connect(&view_->guiHost(), &GuiHost::noticeShown, this,
+            [this](const QString& text) { statusBar()->showMessage(text, kNoticeMs); });
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -141,6 +147,31 @@ void CMainFrame::CreateStatusBar() {
     UpdateIndicators();
 }
 
+void CMainFrame::CreateFitRunPanel() {
+    fitRunPanel_ = new FitRunPanel(this);
+    addDockWidget(Qt::BottomDockWidgetArea, fitRunPanel_);
+    fitRunPanel_->hide();
+    view_->guiHost().SetFitRunPanel(fitRunPanel_);
+    AddFitRunPanelToViewMenu();
+}
+
+void CMainFrame::AddFitRunPanelToViewMenu() {
+    // Zelk's own entries follow the toolbar and status-bar entries, after
+    // one separator; the menu bar, its commands and the keys stay as they are.
+    QAction* toolbarEntry = actions_.value(ID_VIEW_TOOLBAR);
+    for (QAction* entry : menuBar()->actions()) {
+        QMenu* menu = entry->menu();
+        if (menu != nullptr && menu->actions().contains(toolbarEntry)) {
+            menu->addSeparator();
+            QAction* toggle = fitRunPanel_->toggleViewAction();
+            toggle->setText(QStringLiteral("Fitting Program"));
+            toggle->setStatusTip(QStringLiteral("Show or hide the fitting program's output"));
+            menu->addAction(toggle);
+            return;
+        }
+    }
+}
+
 void CMainFrame::UpdateIndicators() {
     const std::optional<LockKeyState> keys = QueryLockKeys();
     const bool on[3] = {keys && keys->caps, keys && keys->num, keys && keys->scroll};
@@ -197,9 +228,51 @@ void CMainFrame::SetDocumentTitle(const QString& documentTitle) {
 void CMainFrame::OnBusyChanged(bool busy, const QString& waitingFor) {
     if (busy) {
         statusBar()->showMessage(waitingFor);
-    } else {
-        statusBar()->clearMessage();
+        return;
     }
+    statusBar()->clearMessage();
+    if (quitAfterRun_) {
+        // Once the command that waited is over, not in the middle of it.
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void CMainFrame::QuitAfterRun() {
+    quitAfterRun_ = true;
+    GuiHost& host = view_->guiHost();
+    host.SetQuitting(true);
+    host.RequestStop();
+    if (stopQuestion_) {
+        stopQuestion_->close();
+    }
+    if (!view_->busy()) {
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void CMainFrame::AskToStopTheFit() {
+    if (stopQuestion_) {
+        stopQuestion_->raise();
+        stopQuestion_->activateWindow();
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Question, QString::fromLatin1(kAppTitle),
+                                QStringLiteral("The fitting program is still running. Stop it "
+                                               "and quit?"),
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setTextFormat(Qt::PlainText);
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    stopQuestion_ = box;
+    // The run goes on while the question is open: the box is window-modal
+    // and its input passes the filter that holds the rest of the window.
+    view_->guiHost().AllowInputTo(box);
+    connect(box, &QMessageBox::finished, this, [this, box] {
+        if (box->standardButton(box->clickedButton()) == QMessageBox::Yes) {
+            QuitAfterRun();
+        }
+    });
+    box->open();
 }
 
 void CMainFrame::ReadSettings() {
@@ -227,13 +300,20 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // While the editor or the fitting program runs the window stays.
+    // While the editor or the fitting program runs the window stays; for the
+    // fitting program the user is asked whether to stop it.
     if (view_->busy()) {
         event->ignore();
+        if (view_->guiHost().fitRunning() && !quitAfterRun_) {
+            AskToStopTheFit();
+        }
         return;
     }
     WriteSettings();
     event->accept();
+    if (quitAfterRun_) {
+        emit quitRequested();
+    }
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

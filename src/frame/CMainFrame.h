@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <functional>
 
 class QAction;
@@ -17,6 +19,7 @@ class QToolBar;
 namespace zelk {
 
 class CZelkView;
+class FitRunPanel;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -55,11 +58,25 @@ class CMainFrame : public QMainWindow {
     // No pop-up on the bars: the View menu alone shows and hides them.
     QMenu* createPopupMenu() override { return nullptr; }
 
+    // The "Fitting Program" panel, docked at the bottom, hidden until a run.
+    FitRunPanel* fitRunPanel() const { return fitRunPanel_; }
+    // The question that closing the window during a fit run asks (null when
+    // none is open).
+    QMessageBox* stopQuestion() const { return stopQuestion_; }
+
+    // Ends Zelk safely: a running fitting program is stopped, the command
+    // that waits for it finishes (FIT.INP is put back), then the window
+    // closes and quitRequested() follows. With nothing running that is at
+    // once. Used for the close question's Yes and for SIGTERM and its kin.
+    void QuitAfterRun();
+
   signals:
     // Every routed command and where it ended: "view", "frame", "app", or
     // "none" for the keys that are bound but have no handler. While a program
     // is being waited for, commands are dropped and reported as "busy".
     void commandRouted(int id, const QString& handler);
+    // The window has closed on QuitAfterRun(): the application should end.
+    void quitRequested();
 
   protected:
     bool event(QEvent* event) override;
@@ -74,6 +91,9 @@ class CMainFrame : public QMainWindow {
     QAction* NewCommandAction(const QString& text, int id);
     bool OnFrameCommand(int id);
     void OnBusyChanged(bool busy, const QString& waitingFor);
+    void CreateFitRunPanel();
+    void AddFitRunPanelToViewMenu();
+    void AskToStopTheFit();
 
     CZelkView* view_;
     QToolBar* toolBar_ = nullptr;
@@ -83,6 +103,9 @@ class CMainFrame : public QMainWindow {
     QHash<int, QAction*> actions_;
     QList<QAction*> accelerators_;
     AppHandler appHandler_;
+    FitRunPanel* fitRunPanel_ = nullptr;
+    QPointer<QMessageBox> stopQuestion_;
+    bool quitAfterRun_ = false;
 };
 
 }  // namespace zelk

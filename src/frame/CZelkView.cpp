@@ -65,6 +65,18 @@ bool CZelkView::OnCommand(int id) {
         case ID_FILE_PRINT_PREVIEW:
             OnFilePrintPreview();
             return true;
+        case ID_RUN_PLACEHOLDER_FIT:
+        case ID_RUN_EDITED_FIT: {
+            // Notices from here to the end of the command concern the run.
+            struct FitCommandScope {
+                GuiHost& host;
+                explicit FitCommandScope(GuiHost& h) : host(h) { host.BeginFitCommand(); }
+                ~FitCommandScope() { host.EndFitCommand(); }
+                FitCommandScope(const FitCommandScope&) = delete;
+                FitCommandScope& operator=(const FitCommandScope&) = delete;
+            } scope(*guiHost_);
+            return commands_->Execute(id);
+        }
         default:
             return commands_->Execute(id);
     }
