@@ -38,9 +38,11 @@ TEST_F(FrameFixture, MenuBarHoldsTheEntriesInOrderWithDropDownsOnlyForViewAndHel
         EXPECT_FALSE(entries[i]->isSeparator());
     }
     QMenu* viewMenu = entries[7]->menu();
-    ASSERT_EQ(viewMenu->actions().size(), 2);
+    // The bars' two entries, then the added section after one separator.
+    ASSERT_GE(viewMenu->actions().size(), 3);
     EXPECT_EQ(viewMenu->actions()[0]->text(), "&Toolbar");
     EXPECT_EQ(viewMenu->actions()[1]->text(), "&Status Bar");
+    EXPECT_TRUE(viewMenu->actions()[2]->isSeparator());
     QMenu* helpMenu = entries[8]->menu();
     ASSERT_EQ(helpMenu->actions().size(), 1);
     EXPECT_EQ(helpMenu->actions()[0]->text(), "&About Zelk...");
