@@ -42,6 +42,10 @@ CZelkApp::CZelkApp() {
         return QFileDialog::getSaveFileName(frame_.get(), QStringLiteral("Save As"), doc_.title(),
                                             QStringLiteral("All Files (*)"));
     };
+    chooseTaskFolder = [this] {
+        return QFileDialog::getExistingDirectory(frame_.get(), QStringLiteral("Open Task Folder"),
+                                                 QDir::currentPath());
+    };
     runDialog = [](QDialog& dialog) { return dialog.exec(); };
     reportError = [this](const QString& text) {
         QMessageBox::warning(frame_.get(), QString::fromLatin1(kAppTitle), text);
@@ -67,13 +71,29 @@ void CZelkApp::CreateFrame() {
     frame_->SetAppHandler([this](int id) { return OnCommand(id); });
     QObject::connect(frame_.get(), &CMainFrame::quitRequested, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    frame_->onOpenTaskFolder = [this] { OnOpenTaskFolder(); };
+    frame_->onOpenRecentTaskFolder = [this](const QString& dir) { OpenTaskFolder(dir); };
+    RecentTaskFoldersChanged();
+}
+
+void CZelkApp::RecentTaskFoldersChanged() {
+    if (frame_) {
+        frame_->SetRecentTaskFolders(recentFolders_.files());
+    }
 }
 
 std::optional<int> CZelkApp::InitInstance(const QStringList& args) {
     QSettings settings = AppSettings();
     recent_.Load(settings);
+    recentFolders_.Load(settings);
 
-    const CommandLineInfo info = ParseCommandLine(args);
+    CommandLineInfo info = ParseCommandLine(args);
+    // A folder where a document is expected is a task folder: "zelk DIR", as
+    // a desktop launch with a folder starts it.
+    if (info.action == CommandLineInfo::Action::FileOpen && QFileInfo(info.fileName).isDir()) {
+        info.action = CommandLineInfo::Action::Task;
+        info.taskDir = info.fileName;
+    }
     switch (info.action) {
         case CommandLineInfo::Action::Help:
             std::fputs(UsageText().toLocal8Bit().constData(), stdout);
@@ -142,30 +162,59 @@ std::optional<int> CZelkApp::PrintAndEnd(const CommandLineInfo& info) {
     return 0;
 }
 
-std::optional<int> CZelkApp::LoadTaskFolder(const QString& dir) {
+bool CZelkApp::EnterTaskFolder(const QString& dir, QString& error) {
     const QFileInfo folder(dir);
     if (!folder.isDir()) {
-        StartupError(QStringLiteral("%1 is not a folder").arg(dir));
-        return 1;
+        error = QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(dir));
+        return false;
+    }
+    if (!QFileInfo(QDir(folder.absoluteFilePath()).filePath(QStringLiteral("START_A.INP")))
+             .isFile()) {
+        error = QStringLiteral("%1 holds no START_A.INP").arg(QDir::toNativeSeparators(dir));
+        return false;
     }
     if (!platform::SetCurrentDirectory(
             QDir::toNativeSeparators(folder.absoluteFilePath()).toStdString())) {
-        StartupError(QStringLiteral("cannot change to %1").arg(dir));
-        return 1;
+        error = QStringLiteral("cannot change to %1").arg(QDir::toNativeSeparators(dir));
+        return false;
     }
-    if (!QFileInfo::exists(QStringLiteral("START_A.INP"))) {
-        StartupError(QStringLiteral("%1 holds no START_A.INP").arg(dir));
-        return 1;
-    }
+    recentFolders_.Add(folder.absoluteFilePath());
+    RecentTaskFoldersChanged();
     DocumentChanged();
     frame_->show();
     frame_->view()->LoadTaskWithoutEditor();
+    return true;
+}
+
+std::optional<int> CZelkApp::LoadTaskFolder(const QString& dir) {
+    QString error;
+    if (!EnterTaskFolder(dir, error)) {
+        StartupError(error);
+        return 1;
+    }
     return std::nullopt;
+}
+
+void CZelkApp::OnOpenTaskFolder() {
+    const QString dir = chooseTaskFolder();
+    if (!dir.isEmpty()) {
+        OpenTaskFolder(dir);
+    }
+}
+
+bool CZelkApp::OpenTaskFolder(const QString& dir) {
+    QString error;
+    if (!EnterTaskFolder(dir, error)) {
+        reportError(QStringLiteral("Cannot open the task folder.\n%1").arg(error));
+        return false;
+    }
+    return true;
 }
 
 void CZelkApp::ExitInstance() {
     QSettings settings = AppSettings();
     recent_.Save(settings);
+    recentFolders_.Save(settings);
 }
 
 void CZelkApp::DocumentChanged() {
