@@ -266,7 +266,7 @@ TEST_F(FitRunFrame, ClosingDuringARunAndYesStopsItAndQuitsOnceTheCommandIsOver) 
     EXPECT_FALSE(frame->isVisible());
 }
 
-TEST_F(FitRunFrame, TheViewMenuEndsWithTheFittingProgramEntryAfterOneSeparator) {
+TEST_F(FitRunFrame, TheViewMenuSectionStartsWithTheFittingProgramEntry) {
     QMenu* viewMenu = nullptr;
     for (QAction* entry : frame->menuBar()->actions()) {
         if (entry->text() == "&View") {
@@ -275,7 +275,7 @@ TEST_F(FitRunFrame, TheViewMenuEndsWithTheFittingProgramEntryAfterOneSeparator) 
     }
     ASSERT_NE(viewMenu, nullptr);
     const QList<QAction*> items = viewMenu->actions();
-    ASSERT_EQ(items.size(), 4);
+    ASSERT_GE(items.size(), 4);
     EXPECT_EQ(items[0], frame->ActionFor(ID_VIEW_TOOLBAR));
     EXPECT_EQ(items[1], frame->ActionFor(ID_VIEW_STATUS_BAR));
     EXPECT_TRUE(items[2]->isSeparator());

@@ -1,6 +1,7 @@
 #include "Export.h"
 
 #include <QFileInfo>
+#include <QFile>
 #include <QSaveFile>
 #include <cstdlib>
 #include <memory>
@@ -189,12 +190,24 @@ void WriteOps(PlotState& state, std::ostream& out) {
 
 bool SaveFile(const std::string& path, const QByteArray& bytes, std::string& error) {
     const QString file = QString::fromStdString(path);
-    // A device, a pipe or a folder is never replaced by a plain file; a link
-    // is followed to its target, which is replaced.
+    // A device, a pipe or a folder is never replaced by a plain file, and a
+    // link to one is not written through; a link to a file is followed to
+    // its target, which is replaced.
     const QFileInfo existing(file);
     if (existing.exists() && !existing.isFile()) {
-        error = "cannot write the file: it is not a regular file";
-        return false;
+        if (existing.isDir() || existing.isSymLink()) {
+            error = "cannot write the file: it is not a regular file";
+            return false;
+        }
+        // A device or a pipe named as such (/dev/null, /dev/stdout, a FIFO a
+        // script reads) takes the bytes as a stream.
+        QFile stream(file);
+        if (!stream.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            stream.write(bytes) != bytes.size()) {
+            error = "cannot write the file: " + stream.errorString().toStdString();
+            return false;
+        }
+        return true;
     }
     QSaveFile out(file);
     // Unbuffered: a write that falls short is seen here. A buffered one would
