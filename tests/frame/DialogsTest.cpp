@@ -163,6 +163,34 @@ TEST(GuiHostMessages, NoticeGoesToTheStatusBarWithoutABox) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
+TEST(GuiHostMessages, YesNoQuestionDefaultsToNo) {
+    QWidget owner;
+    GuiHost host(owner);
+    struct Case {
+        int key;  // pressed in the box
+        bool answer;
+    };
+    for (const Case c :
+         {Case{Qt::Key_Return, false}, Case{Qt::Key_Escape, false}, Case{Qt::Key_Y, true}}) {
+        QString title;
+        QString text;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            title = box->windowTitle();
+            text = box->text();
+            if (c.key == Qt::Key_Y) {
+                box->button(QMessageBox::Yes)->click();
+            } else {
+                QTest::keyClick(box, static_cast<Qt::Key>(c.key));
+            }
+        });
+        EXPECT_EQ(host.AskYesNo("Replace START_A.INP?"), c.answer) << c.key;
+        EXPECT_EQ(title, "Zelk");
+        EXPECT_EQ(text, "Replace START_A.INP?");
+    }
+}
+
 TEST(GuiHostMessages, NewModelDialogEditsTheGivenData) {
     QWidget owner;
     GuiHost host(owner);
