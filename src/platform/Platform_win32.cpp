@@ -281,7 +281,7 @@ FileLock::FileLock(const std::string& path) : path_(path) {
     // Removed by the system when the last handle closes, which is also when
     // the process dies.
     HANDLE file =
-        ::CreateFileW(Wide(path_).c_str(), GENERIC_READ | GENERIC_WRITE,
+        ::CreateFileW(Wide(path_).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
