@@ -4,14 +4,16 @@
 // fitting program as the toolbar buttons do, through the same commands.
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#ifndef ZELK_PLOT_GLYPHS
 #include <QGuiApplication>
+#endif
 #include <QRegularExpression>
 #include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -184,8 +186,8 @@ int ParseOptions(const QCoreApplication& app, Options& options) {
         return Usage(parser.errorText().toStdString());
     }
     if (parser.isSet("help")) {
-        std::cout << parser.helpText().toStdString();
-        return 0;
+        std::cout << parser.helpText().toStdString() << std::flush;
+        return std::cout ? 0 : 1;
     }
     if (!parser.positionalArguments().isEmpty()) {
         return Usage("unexpected argument " + parser.positionalArguments().first().toStdString());
@@ -275,14 +277,16 @@ int Render(zelk::PlotState& state, const Options& options) {
     if (!options.ops.empty()) {
         if (options.ops == "-") {
             zelk::render::WriteOps(state, std::cout);
+            // A full disk or a closed pipe shows only when the bytes leave.
             std::cout.flush();
-        } else {
-            std::ofstream out(options.ops, std::ios::binary);
-            if (out) {
-                zelk::render::WriteOps(state, out);
+            if (!std::cout) {
+                std::cerr << kName << ": cannot write the operations to standard output\n";
+                status = 1;
             }
-            if (!out) {
-                std::cerr << kName << ": cannot write " << options.ops << '\n';
+        } else {
+            std::string error;
+            if (!zelk::render::SaveOps(state, options.ops, error)) {
+                std::cerr << kName << ": " << options.ops << ": " << error << '\n';
                 status = 1;
             }
         }
@@ -305,8 +309,14 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+#ifdef ZELK_PLOT_GLYPHS
+    // Every picture is drawn without Qt's painting: no platform plugin, no
+    // font set-up.
+    QCoreApplication app(argc, argv);
+#else
     QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(kName);
+#endif
+    QCoreApplication::setApplicationName(kName);
 
     Options options;
     if (const int status = ParseOptions(app, options); status >= 0) {
