@@ -101,6 +101,11 @@ TEST_F(FitRunFrame, EscapeStopsTheFittingProgramAndOtherKeysAndClicksDoNot) {
     int ticksAfterOtherInput = -1;
     int pressedAt = -1;
     QSignalSpy routed(frame.get(), &CMainFrame::commandRouted);
+    int foldersOpened = 0;
+    panel().openUrl = [&](const QUrl&) {
+        ++foldersOpened;
+        return true;
+    };
     const ProgramEnd end = RunWith(fitter, [&](int call) {
         panel().Flush();
         if (pressedAt < 0 && Ticks() >= 1) {
@@ -120,6 +125,7 @@ TEST_F(FitRunFrame, EscapeStopsTheFittingProgramAndOtherKeysAndClicksDoNot) {
     // reached a command.
     EXPECT_GE(Ticks(), ticksAfterOtherInput + 3);
     EXPECT_EQ(routed.count(), 0);
+    EXPECT_EQ(foldersOpened, 0);
     EXPECT_EQ(LastLine(), "stopped");
 }
 
