@@ -1,12 +1,9 @@
 // Editing the task's files, loading a task, the axis command and the command
 // dispatch of the view.
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
-
 #include "commands/CommandIds.h"
 #include "commands/TaskCommands.h"
+#include "platform/InputFile.h"
 #include "platform/Platform.h"
 #include "plot/Readers.h"
 
@@ -83,14 +80,10 @@ bool TaskCommands::Execute(int commandId) {
 }
 
 bool TaskCommands::CheckExists(const std::string& name, const std::string& missingText) {
-    // Opened and closed at once; nothing is read. A folder of that name is no
-    // file to edit or run.
-    std::error_code error;
-    bool exists = !std::filesystem::is_directory(name, error);
-    if (exists) {
-        std::ifstream file(name);
-        exists = file.is_open();
-    }
+    // Opened and closed at once; nothing is read. A folder, a named pipe or a
+    // device of that name is no file to edit or run, and is never waited on.
+    platform::InputFile file;
+    const bool exists = file.Open(name) == platform::OpenError::None;
     if (!exists) {
         host_.ShowMessage(missingText);
     }

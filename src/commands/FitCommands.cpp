@@ -8,6 +8,7 @@
 // and the restore puts back exactly those bytes, whatever the fitting program
 // did to FIT.INP or BUFF.RES meanwhile.
 
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -168,6 +169,26 @@ class HeldFitInput {
 };
 
 }  // namespace
+
+std::string ProgramEndText(const ProgramEnd& end) {
+    switch (end.how) {
+        case ProgramEnd::How::Exited: {
+            char seconds[32];
+            const auto done = std::to_chars(seconds, seconds + sizeof seconds, end.seconds,
+                                            std::chars_format::fixed, 1);
+            return "ended with exit status " + std::to_string(end.code) + " after " +
+                   std::string(seconds, done.ptr) + " s";
+        }
+        case ProgramEnd::How::Signalled:
+            return "ended by signal " + std::to_string(end.code) +
+                   (end.reason.empty() ? std::string() : " (" + end.reason + ")");
+        case ProgramEnd::How::Stopped:
+            return "stopped";
+        case ProgramEnd::How::NotStarted:
+            break;
+    }
+    return "could not start" + (end.reason.empty() ? std::string() : ": " + end.reason);
+}
 
 // Marks the plot state while a fit command runs: the drawing pass then shows
 // what was there before the run, however the command is left.

@@ -16,6 +16,11 @@ namespace zelk {
 inline constexpr const char* kFitLockFile = ".zelk-fit.lock";
 inline constexpr const char* kFitAlreadyRunning = "A fit is already running in this folder";
 
+// How a fitting program ended, in the words of the fit-run panel's last line:
+// "ended with exit status 3 after 12.4 s", "ended by signal 11 (Segmentation
+// fault)", "stopped", "could not start: not found".
+std::string ProgramEndText(const ProgramEnd& end);
+
 class TaskCommands {
   public:
     TaskCommands(PlotState& state, Host& host) : state_(state), host_(host) {}

@@ -36,6 +36,27 @@ class CMainFrame : public QMainWindow {
     const QList<QAction*>& AcceleratorActions() const { return accelerators_; }
     QLabel* messagePane() const { return messagePane_; }
     QLabel* indicator(int index) const { return indicators_[index]; }
+    // The mouse's place on the plot, left of the lock-key indicators.
+    QLabel* readoutPane() const { return readoutPane_; }
+
+    // The entries for looking at the plot, at the end of "&View".
+    QAction* followFilesAction() const { return followFiles_; }
+    QAction* exportPlotAction() const { return exportPlot_; }
+    QAction* copyPlotAction() const { return copyPlot_; }
+    QAction* wholePlotAction() const { return wholePlot_; }
+    QAction* openTaskFolderAction() const { return openTaskFolder_; }
+    QMenu* recentTaskFoldersMenu() const { return recentTaskFolders_; }
+
+    // Export Plot: asks for a file name (tests replace the question) and
+    // writes the picture; false when nothing was written.
+    std::function<QString()> chooseExportFile;
+    bool ExportPlot(const QString& path);
+    void CopyPlot();
+
+    // The application opens task folders; the frame only offers them.
+    std::function<void()> onOpenTaskFolder;
+    std::function<void(const QString&)> onOpenRecentTaskFolder;
+    void SetRecentTaskFolders(const QStringList& folders);
 
     // The application's share of the command table (new, open, save, about,
     // exit, printer setup); returns true when it handled the command.
@@ -88,6 +109,8 @@ class CMainFrame : public QMainWindow {
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    void CreatePlotNavigationEntries();
+    void OnReloadFailed(const QString& text);
     QAction* NewCommandAction(const QString& text, int id);
     bool OnFrameCommand(int id);
     void OnBusyChanged(bool busy, const QString& waitingFor);
@@ -99,6 +122,13 @@ class CMainFrame : public QMainWindow {
     QToolBar* toolBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
     QLabel* indicators_[3] = {nullptr, nullptr, nullptr};
+    QLabel* readoutPane_ = nullptr;
+    QAction* followFiles_ = nullptr;
+    QAction* exportPlot_ = nullptr;
+    QAction* copyPlot_ = nullptr;
+    QAction* wholePlot_ = nullptr;
+    QAction* openTaskFolder_ = nullptr;
+    QMenu* recentTaskFolders_ = nullptr;
     QTimer* indicatorTimer_ = nullptr;
     QHash<int, QAction*> actions_;
     QList<QAction*> accelerators_;

@@ -90,7 +90,10 @@ void GuiHost::ShowMessage(const std::string& text) {
 }
 
 void GuiHost::ShowNotice(const std::string& text) {
-    const QString notice = QString::fromStdString(text);
+    // A note about a file that was drawn anyway: the status bar, not a box on
+    // every read. Its lines are joined, since the bar shows one.
+    QString notice = QString::fromStdString(text);
+    notice.replace(QLatin1Char('\n'), QStringLiteral(" - "));
     emit noticeShown(notice);
     if (quitting_) {
         PrintToStandardError(text);
@@ -113,6 +116,16 @@ void GuiHost::ShowNotice(const std::string& text) {
     }
 }
 
+bool GuiHost::AskYesNo(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, &owner_);
+    box.setTextFormat(Qt::PlainText);
+    // Enter and Escape both keep the file.
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void GuiHost::Fatal(const std::string& text) {
     if (quitting_) {
         PrintToStandardError(text);
@@ -123,8 +136,9 @@ void GuiHost::Fatal(const std::string& text) {
         box.exec();
     }
     // The end is immediate: no settings are stored, nothing more is drawn.
+    // The status tells a script or a desktop that Zelk did not end by choice.
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(1);
 }
 
 void GuiHost::Redraw() {

@@ -32,6 +32,7 @@ class GuiHost : public QObject, public Host {
 
     void ShowMessage(const std::string& text) override;
     void ShowNotice(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
     [[noreturn]] void Fatal(const std::string& text) override;
     void Redraw() override;
     int LaunchAndWait(const std::string& program, const std::vector<std::string>& argv,

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "plot/ReadCache.h"
 #include "plot/TextStream.h"
 
 namespace zelk {
@@ -79,6 +80,7 @@ struct PlotState {
     bool fitRunning = false;
     bool resultCurrent = true;
     bool epsCurrent = true;
+    ReadCache readCache;  // the curve reader's last parses; see ReadCurveFiles
 };
 
 }  // namespace zelk

@@ -1,5 +1,6 @@
 // Every menu entry, toolbar button and accelerator key reaches its handler.
 
+#include <algorithm>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
@@ -44,6 +45,13 @@ TEST_F(FrameFixture, MenuBarHoldsTheEntriesInOrderWithDropDownsOnlyForViewAndHel
     EXPECT_EQ(viewMenu->actions()[0]->text(), "&Toolbar");
     EXPECT_EQ(viewMenu->actions()[1]->text(), "&Status Bar");
     EXPECT_TRUE(viewMenu->actions()[2]->isSeparator());
+    // One section: the fit-run panel's entry first, then the plot's.
+    EXPECT_EQ(viewMenu->actions()[3]->text(), "Fitting Program");
+    EXPECT_EQ(viewMenu->actions()[4]->text(), "&Follow File Changes");
+    const QList<QAction*> viewEntries = viewMenu->actions();
+    EXPECT_EQ(std::count_if(viewEntries.begin(), viewEntries.end(),
+                            [](const QAction* a) { return a->isSeparator(); }),
+              1);
     QMenu* helpMenu = entries[8]->menu();
     ASSERT_EQ(helpMenu->actions().size(), 1);
     EXPECT_EQ(helpMenu->actions()[0]->text(), "&About Zelk...");

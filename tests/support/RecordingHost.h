@@ -20,6 +20,7 @@ class RecordingHost : public Host {
 
     std::vector<std::string> messages;
     std::vector<std::string> notices;
+    std::vector<std::string> questions;
     std::vector<LaunchRecord> launches;
     std::vector<FitRunOutcome> fitRuns;  // every FitRunFinished, in order
     int redraws = 0;
@@ -35,11 +36,14 @@ class RecordingHost : public Host {
     // this decides how the program ended (tests plug in platform::RunProgram
     // or a made-up end here).
     std::function<ProgramEnd(const LaunchRecord&)> onFitRun;
+    // The answer to a yes/no question; by default No.
+    std::function<bool(const std::string&)> onQuestion;
 
     // What the new-model dialog does with its data; by default OK unchanged.
     std::function<bool(NewModelDlgData&)> onDialog;
 
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowNotice(const std::string& text) override { notices.push_back(text); }
 
     [[noreturn]] void Fatal(const std::string& text) override {
         ++fatals;
@@ -48,6 +52,10 @@ class RecordingHost : public Host {
     }
 
     void ShowNotice(const std::string& text) override { notices.push_back(text); }
+    bool AskYesNo(const std::string& text) override {
+        questions.push_back(text);
+        return onQuestion ? onQuestion(text) : false;
+    }
 
     void Redraw() override { ++redraws; }
 
