@@ -101,6 +101,10 @@ void CZelkView::paintEvent(QPaintEvent*) {
         DrawPass(*state_, *plotter_, surface);
     }
     painter.drawImage(0, 0, frame_);
+    if (!painted_) {
+        painted_ = true;
+        emit firstPainted();
+    }
 }
 
 void CZelkView::resizeEvent(QResizeEvent* event) {

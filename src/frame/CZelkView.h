@@ -62,6 +62,9 @@ class CZelkView : public QWidget {
   signals:
     void busyChanged(bool busy, const QString& waitingFor);
     void printed();
+    // Once, when the plot has been painted for the first time: work that can
+    // wait is started after it.
+    void firstPainted();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -77,6 +80,7 @@ class CZelkView : public QWidget {
     std::unique_ptr<QPrinter> printer_;
     DialogRunner dialogRunner_;
     QImage frame_;  // the picture of the last paint, reused while the size stays
+    bool painted_ = false;
 };
 
 }  // namespace zelk
