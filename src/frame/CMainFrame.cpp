@@ -157,10 +157,18 @@ void CMainFrame::CreateStatusBar() {
         bar->addPermanentWidget(label);
         indicators_[i] = label;
     }
+    // The lock keys are asked for after the first paint of the plot: the
+    // query opens a connection of its own to the display, which the window
+    // need not wait for. Until then the indicators stay hidden.
+    for (QLabel* label : indicators_) {
+        label->setVisible(false);
+    }
     indicatorTimer_ = new QTimer(this);
     connect(indicatorTimer_, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
-    indicatorTimer_->start(kIndicatorPollMs);
-    UpdateIndicators();
+    connect(view_, &CZelkView::firstPainted, this, [this] {
+        indicatorTimer_->start(kIndicatorPollMs);
+        UpdateIndicators();  // stops the timer when there are no lock keys
+    });
 }
 
 void CMainFrame::CreateFitRunPanel() {

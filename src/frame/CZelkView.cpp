@@ -145,6 +145,10 @@ void CZelkView::paintEvent(QPaintEvent*) {
     ViewRanges storage;
     PaintPlotImage(frame_, *state_, *plotter_, zoomedRanges(storage));
     painter.drawImage(0, 0, frame_);
+    if (!painted_) {
+        painted_ = true;
+        emit firstPainted();
+    }
 }
 
 const ViewRanges* CZelkView::zoomedRanges(ViewRanges& storage) const {

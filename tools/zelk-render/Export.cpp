@@ -14,6 +14,7 @@
 #include "plot/RecordingSurface.h"
 
 #ifdef ZELK_PLOT_GLYPHS
+#include "PixelMemory.h"
 #include "frame/PdfSurface.h"
 #include "frame/PixelSurface.h"
 #include "frame/PlotGlyphs.h"
@@ -51,10 +52,8 @@ bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
         error = "a picture needs at least one pixel";
         return false;
     }
-    const std::unique_ptr<std::uint32_t, decltype(&std::free)> pixels(
-        static_cast<std::uint32_t*>(
-            std::calloc(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 4)),
-        &std::free);
+    const PixelMemory pixels =
+        AllocatePixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     if (!pixels) {
         error = "the picture is too large";
         return false;
@@ -64,7 +63,7 @@ bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
         DrawPass(state, CPlotter(), surface);
     }
     std::vector<unsigned char> png;
-    if (!EncodePng(pixels.get(), w, w, h, png, error)) {
+    if (!EncodePngInPlace(pixels.get(), w, h, png, error)) {
         return false;
     }
     bytes =
