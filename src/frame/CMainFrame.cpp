@@ -41,10 +41,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     setCentralWidget(view_);
     CreateActions();
     CreateMenus();
-    CreatePlotNavigationEntries();
     CreateToolBar();
     CreateStatusBar();
     ReadSettings();
+    CreatePlotNavigationEntries();
     SetDocumentTitle(QStringLiteral("Untitled"));
     connect(view_, &CZelkView::busyChanged, this, &CMainFrame::OnBusyChanged);
 }
@@ -193,7 +193,11 @@ void CMainFrame::CreatePlotNavigationEntries() {
     followFiles_->setStatusTip(
         QStringLiteral("Redraw when another program changes the task's files"));
     followFiles_->setCheckable(true);
-    followFiles_->setChecked(true);
+    const QSettings settings(QString::fromLatin1(kSettingsOrganisation),
+                             QString::fromLatin1(kSettingsApplication));
+    followFiles_->setChecked(
+        settings.value(QStringLiteral("Settings/FollowFileChanges"), true).toBool());
+    view_->liveReload().SetEnabled(followFiles_->isChecked());
     connect(followFiles_, &QAction::toggled, this,
             [this](bool on) { view_->liveReload().SetEnabled(on); });
 
@@ -257,7 +261,8 @@ void CMainFrame::CreatePlotNavigationEntries() {
 
 void CMainFrame::OnReloadFailed(const QString& text) {
     // Kept in the message pane until the next good read or command, so that a
-    // passing menu prompt does not hide it.
+    // passing menu prompt does not hide it; an earlier "Reloaded" goes.
+    statusBar()->clearMessage();
     messagePane_->setText(text);
 }
 
@@ -351,8 +356,6 @@ void CMainFrame::OnBusyChanged(bool busy, const QString& waitingFor) {
 void CMainFrame::ReadSettings() {
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
-    followFiles_->setChecked(
-        settings.value(QStringLiteral("Settings/FollowFileChanges"), true).toBool());
     const QByteArray geometry = settings.value(QStringLiteral("Settings/Geometry")).toByteArray();
     if (geometry.isEmpty() || !restoreGeometry(geometry)) {
         resize(800, 600);
@@ -363,7 +366,9 @@ void CMainFrame::WriteSettings() const {
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
     settings.setValue(QStringLiteral("Settings/Geometry"), saveGeometry());
-    settings.setValue(QStringLiteral("Settings/FollowFileChanges"), followFiles_->isChecked());
+    if (followFiles_ != nullptr) {
+        settings.setValue(QStringLiteral("Settings/FollowFileChanges"), followFiles_->isChecked());
+    }
 }
 
 bool CMainFrame::event(QEvent* event) {

@@ -48,6 +48,7 @@ CZelkView::CZelkView(QWidget* parent)
                     ResetZoom();
                 }
                 update();
+                ShowReadout(mapFromGlobal(QCursor::pos()));
             });
 }
 

@@ -24,8 +24,8 @@ void PixelCanvas::Fill(int x, int y, int cx, int cy, std::uint32_t pixel) {
     const auto y0 = std::max<std::int64_t>(y, 0);
     const auto x1 = std::min<std::int64_t>(static_cast<std::int64_t>(x) + cx, width_);
     const auto y1 = std::min<std::int64_t>(static_cast<std::int64_t>(y) + cy, height_);
-    if (x0 >= x1) {
-        return;  // wholly left or right of the image: an empty, not a reversed, range
+    if (x0 >= x1 || y0 >= y1) {
+        return;  // wholly outside the image
     }
     for (auto row = y0; row < y1; ++row) {
         std::uint32_t* p = bits_ + row * stride_;
