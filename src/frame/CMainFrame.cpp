@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -214,16 +215,21 @@ void CMainFrame::CreatePlotNavigationEntries() {
     exportPlot_->setStatusTip(QStringLiteral("Save the plot as a PNG, SVG or PDF file"));
     exportPlot_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(exportPlot_, &QAction::triggered, this, [this] {
-        const QString path = chooseExportFile();
-        if (!path.isEmpty()) {
-            ExportPlot(path);
+        QString path = chooseExportFile();
+        if (path.isEmpty()) {
+            return;
         }
+        if (QFileInfo(path).suffix().isEmpty()) {
+            path += QStringLiteral(".png");
+        }
+        ExportPlot(path);
     });
     chooseExportFile = [this] {
         return QFileDialog::getSaveFileName(
             this, QStringLiteral("Export Plot"),
             QDir::current().filePath(QStringLiteral("plot.png")),
-            QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+            QStringLiteral("Plot pictures (*.png *.svg *.pdf);;PNG image (*.png);;SVG drawing "
+                           "(*.svg);;PDF document (*.pdf)"));
     };
 
     copyPlot_ = view->addAction(QStringLiteral("&Copy Plot"));

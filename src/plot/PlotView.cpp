@@ -269,6 +269,19 @@ bool ZoomState::Pan(const PlotState& state, double dColumns, double dRows) {
     return Adopt(state, {r.xMin + dx, r.xMax + dx, r.yLo + dy, r.yHi + dy}, NAN, NAN);
 }
 
+void ZoomState::Refit(const PlotState& state) {
+    if (!window_) {
+        return;
+    }
+    const ViewRanges shown = *window_;
+    const double cx = shown.xMin + (shown.xMax - shown.xMin) / 2.0;
+    const double cy = shown.yLo + (shown.yHi - shown.yLo) / 2.0;
+    window_.reset();
+    // Adopt compares with what is shown; with the window dropped that is the
+    // file's ranges, so a window equal to them simply stays dropped.
+    Adopt(state, shown, cx, cy);
+}
+
 NiceTicks ChooseTicks(double lo, double hi) {
     NiceTicks ticks;
     if (lo > hi) {
