@@ -222,6 +222,19 @@ TEST_F(Navigation, FollowsAWriteInPlace) {
     EXPECT_TRUE(host.messages.empty());
 }
 
+TEST_F(Navigation, AFolderThatNeverGoesQuietDoesNotHoldTheReloadBack) {
+    QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
+    task.Write("exp.dat", "3 2\n10 7 2\n50 3 4\n90 5 6\n");
+    // Another program makes file after file beside the task, faster than the
+    // quiet time the follower waits for.
+    for (int i = 0; i < 100 && spy.isEmpty(); ++i) {
+        task.Write(QStringLiteral("scratch%1.tmp").arg(i), QByteArray::number(i));
+        QTest::qWait(40);
+    }
+    ASSERT_FALSE(spy.isEmpty());
+    EXPECT_EQ(state().experimental.y[0], 7.0f);
+}
+
 TEST_F(Navigation, FollowsATemporaryFileRenamedOver) {
     QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
     for (float first : {8.0f, 9.0f}) {
