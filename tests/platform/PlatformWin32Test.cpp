@@ -236,6 +236,7 @@ TEST(Win32Files, FailedCopiesReportFailureAndLeaveTheTargetAlone) {
         {"FIT.INP", "no such dir\\x"},  // target folder missing
         {"FIT.INP", "a folder"},        // target is a folder
         {"FIT.INP", ""},                // no target name
+        {"FIT.INP", "read-only.res"},   // the user protected the target
     };
     for (const Case& c : cases) {
         EXPECT_FALSE(CopyFile(c.from, c.to)) << c.from << " -> " << c.to;
