@@ -135,10 +135,26 @@ TEST_F(TaskLoadingTest, FilesVanishingUnderTheEditorNeverStopTheCommand) {
     EXPECT_EQ(state->modelFile, "");
 }
 
+// A named pipe where the task file should be: nothing waits for a writer
+// that never comes, and each step says what it found. (Windows has no named
+// pipes in folders.)
+#ifndef _WIN32
+TEST_F(TaskLoadingTest, TaskFileThatIsANamedPipeNeverHangsTheCommand) {
+    ASSERT_EQ(::mkfifo("START_A.INP", 0644), 0);
+    commands.Execute(ID_TASK);
+    EXPECT_EQ(host.messages,
+              (Strings{"CAN NOT FIND FILE: START_A.INP",
+                       "START_A.INP - not a file !!!\nSTART_A.INP is a named pipe (FIFO), not a "
+                       "file"}));
+    EXPECT_EQ(host.fatals, 0);
+}
+#endif
+
 TEST_F(TaskLoadingTest, ShortTaskFileIsFatalAndNothingRunsAfterIt) {
     WriteText("START_A.INP", "only\nthree\nlines\n");
     EXPECT_THROW(commands.Execute(ID_SET_TASK), FatalError);
-    EXPECT_EQ(host.messages, Strings{"Invalid parameters file"});
+    EXPECT_EQ(host.messages,
+              Strings{"Invalid parameters file\nSTART_A.INP: 3 lines found, 15 needed"});
     EXPECT_EQ(host.launches.size(), 1u);  // the axis file was never opened
 }
 

@@ -31,12 +31,18 @@ bool CountsInRange(const zelk::CurveSet& set) {
     return set.pointCount <= zelk::MAX_POINTS && set.curveCount <= zelk::MAX_CURVES;
 }
 
+bool StartsWith(const std::string& text, const std::string& start) {
+    return text.rfind(start, 0) == 0;
+}
+
+// Every message and notice names its file's role first.
 bool Allowed(const std::string& message) {
     static const std::array<std::string, 3> absent = {"fileE1 - absent !!!", "fileRES - absent !!!",
                                                       "EPS.res - absent !!!"};
     return std::find(absent.begin(), absent.end(), message) != absent.end() ||
-           message == zelk::kInvalidParametersFile || message.rfind("fileE1 - cut to ", 0) == 0 ||
-           message.rfind("fileRES - cut to ", 0) == 0;
+           StartsWith(message, "Invalid parameters file\nres.dat") ||
+           StartsWith(message, "fileE1 - ") || StartsWith(message, "fileRES - ") ||
+           StartsWith(message, "EPS.res - ");
 }
 
 }  // namespace
@@ -72,23 +78,50 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         set->curveCount = scene[4] % (MAX_CURVES + 1);
     }
 
+    // A live read first: never shown, never fatal, and a set is kept unless
+    // its file was read whole.
+    const std::int32_t resultPoints = state->result.pointCount;
+    testing::RecordingHost liveHost;
+    const ReadReport live = ReadCurveFiles(*state, liveHost, ReadMode::Live);
+    fuzz::Check(liveHost.fatals == 0 && liveHost.messages.empty() && liveHost.notices.empty(),
+                "a live read showed or ended");
+    const bool resultIncomplete =
+        std::any_of(live.messages.begin(), live.messages.end(), [](const std::string& m) {
+            return (StartsWith(m, "fileRES - ") && !StartsWith(m, "fileRES - cut to ")) ||
+                   StartsWith(m, "Invalid parameters file");
+        });
+    fuzz::Check(!resultIncomplete || state->result.pointCount == resultPoints,
+                "a live read stored a partial result");
+
     testing::RecordingHost host;
     bool fatal = false;
+    ReadReport report;
     try {
-        ReadCurveFiles(*state, host);
+        report = ReadCurveFiles(*state, host);
     } catch (const FatalError&) {
         fatal = true;
     }
     fuzz::Check(!state->curFile.IsOpen(), "a curve file was left open");
     fuzz::Check(fatal == (host.fatals == 1), "fatal error without the fatal path");
     fuzz::Check(host.redraws == (fatal ? 0 : 1), "no redraw, or more than one");
-    // One message at most per file: absent, cut, or the fatal error.
+    // Two boxes at most per file (cut, and short or refused) and two notes
+    // (skipped lines, nan or inf), and one note on the curve counts.
     const bool exp = state->experimentFlag > 0;
     const bool res = state->fitRunCount > 0;
     const std::size_t filesRead = (exp ? 1u : 0u) + (res ? 1u : 0u) + (exp && res ? 1u : 0u);
-    fuzz::Check(host.messages.size() <= filesRead, "more messages than files");
+    fuzz::Check(host.messages.size() <= 2 * filesRead, "too many messages");
+    fuzz::Check(host.notices.size() <= 2 * filesRead + 1, "too many notices");
     for (const std::string& message : host.messages) {
         fuzz::Check(Allowed(message), "unexpected message");
+    }
+    for (const std::string& notice : host.notices) {
+        fuzz::Check(Allowed(notice), "unexpected notice");
+    }
+    if (!fatal) {
+        fuzz::Check(report.messages == host.messages, "the report differs from what was shown");
+        // The same files read in the same way say the same things.
+        fuzz::Check(live.messages == report.messages && live.notices == report.notices,
+                    "a live read and a command's read differ");
     }
     fuzz::Check(CountsInRange(state->experimental), "experimental counts out of range");
     fuzz::Check(CountsInRange(state->result), "result counts out of range");

@@ -106,21 +106,40 @@ TEST_F(AxisFileTest, CompleteFilesAreRead) {
     EXPECT_FALSE(state->curFile.IsOpen());
 }
 
-TEST_F(AxisFileTest, ShortFilesAreFatal) {
-    const char* const cases[] = {
-        "",
-        "0\n100\n10\n0\n1\n0.5\n1\n1\n",      // eight values
-        "0\n100\n10\n0\n1\n0.5\n1\n1",        // eight values, no final line end
-        "0\n100\n10\n0\n1\n0.5\n1\n1\n\n\n",  // blank lines are no ninth value
-        "0\n100\n10\n",
+TEST_F(AxisFileTest, ShortFilesAreFatalAndSayHowManyValuesCame) {
+    const struct {
+        const char* text;
+        const char* found;
+    } cases[] = {
+        {"", "0 values"},
+        {"0\n100\n10\n0\n1\n0.5\n1\n1\n", "8 values"},      // eight values
+        {"0\n100\n10\n0\n1\n0.5\n1\n1", "8 values"},        // no final line end
+        {"0\n100\n10\n0\n1\n0.5\n1\n1\n\n\n", "8 values"},  // blank lines are no value
+        {"0\n", "1 value"},
     };
-    for (const char* text : cases) {
+    for (const auto& c : cases) {
         RecordingHost fresh;
-        dir.Write("axes.inp", text);
-        EXPECT_THROW(ReadAxisFile(*state, fresh), FatalError) << text;
-        EXPECT_EQ(fresh.messages, std::vector<std::string>{"Invalid parameters file"});
+        dir.Write("axes.inp", c.text);
+        EXPECT_THROW(ReadAxisFile(*state, fresh), FatalError) << c.text;
+        EXPECT_EQ(fresh.messages,
+                  std::vector<std::string>{"Invalid parameters file\naxes.inp: " +
+                                           std::string(c.found) + " found, 9 needed"});
         EXPECT_FALSE(state->curFile.IsOpen());
     }
+}
+
+TEST_F(AxisFileTest, LiveReadOfAShortFileKeepsTheAxes) {
+    dir.Write("axes.inp", "0\n50\n10\n0\n");
+    const ReadReport report = ReadAxisFile(*state, host, ReadMode::Live);
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(Get(*state), kOld);  // not even the four values that came
+    EXPECT_EQ(host.fatals, 0);
+    EXPECT_TRUE(host.messages.empty());
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0], "Invalid parameters file\naxes.inp: 4 values found, 9 needed");
+    dir.Write("axes.inp", kDefaultText);
+    EXPECT_TRUE(ReadAxisFile(*state, host, ReadMode::Live).complete);
+    EXPECT_EQ(Get(*state), kDefault);
 }
 
 TEST_F(AxisFileTest, MissingFileKeepsTheAxes) {

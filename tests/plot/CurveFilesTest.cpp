@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -127,7 +129,8 @@ TEST_F(CurveFilesTest, HeaderLineDiffersBetweenResultAndExperimentalFile) {
     state->experimentFlag = 1;
     state->fitRunCount = 1;
     // Numbers after the counts belong to the result file's header and are skipped
-    // with it; the experimental file has no header line to skip.
+    // with it; the experimental file has no header line, so its first abscissa
+    // is missing: no point of it is stored and the file is named.
     const std::string withTitles = CurveText(4, 3, " abscissa curve0 curve1 9 9 9");
     dir.Write("exp.dat", withTitles);
     dir.Write("res.dat", withTitles);
@@ -136,12 +139,11 @@ TEST_F(CurveFilesTest, HeaderLineDiffersBetweenResultAndExperimentalFile) {
     EXPECT_EQ(state->result.pointCount, 4);
     EXPECT_EQ(state->result.curveCount, 3);
     ExpectCurves(state->result, 4, 3);
-    EXPECT_EQ(state->experimental.pointCount, 4);
+    EXPECT_EQ(state->experimental.pointCount, 0);
     EXPECT_EQ(state->experimental.curveCount, 3);
-    EXPECT_EQ(state->experimental.x[0], kOld);
-    EXPECT_EQ(state->experimental.y[0], kOld);
     EXPECT_EQ(state->eps, 1.5f);
-    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.messages, Messages{"fileE1 - 0 of 4 points read\nexp.dat, line 1: \"abscissa\" "
+                                      "is not a number"});
 }
 
 TEST_F(CurveFilesTest, LongResultHeaderIsSkippedWhole) {
@@ -151,40 +153,89 @@ TEST_F(CurveFilesTest, LongResultHeaderIsSkippedWhole) {
     ExpectCurves(state->result, 2, 1);
 }
 
-TEST_F(CurveFilesTest, ShortFilesKeepWhatTheyDoNotGive) {
-    state->experimentFlag = 1;
+// A file that stops before its counts are met, in either role, stores only
+// the points it gave in full: nothing of an earlier read is drawn for the
+// rest, and the file is named with how far it got.
+TEST_F(CurveFilesTest, ShortFilesStoreOnlyWholePoints) {
     struct Case {
         const char* name;
-        const char* text;
+        const char* text;  // the result file's header line ends at the first line end
         std::int32_t points, curves;
-        std::vector<float> x, y0;  // x[0..2], y of curve 0 at points 0..2
+        std::vector<float> x;  // x[0..2]; later entries keep kOld
+        const char* message;   // after "<role> - "; nullptr: none
     };
     const Case cases[] = {
-        {"fewer numbers than counted", "3 2\n1 10 11\n2 20", 3, 2, {1, 2, kOld}, {10, 20, kOld}},
-        {"curve count 0", "3 0\n1\n2\n3\n", 3, 0, {1, 2, 3}, {kOld, kOld, kOld}},
+        {"complete", "3 2\n1 10 11\n2 20 21\n3 30 31\n", 3, 2, {1, 2, 3}, nullptr},
+        {"ends inside a point",
+         "3 2\n1 10 11\n2 20",
+         1,
+         2,
+         {1, kOld, kOld},
+         "1 of 3 points read\nF, line 3: the file ends there"},
+        {"ends between points",
+         "3 2\n1 10 11\n2 20 21\n",
+         2,
+         2,
+         {1, 2, kOld},
+         "2 of 3 points read\nF, line 4: the file ends there"},
         {"text in the middle",
-         "3 1\n1 10\nnan 20\n3 30\n",
-         3,
+         "3 1\n1 10\nabc 20\n3 30\n",
+         1,
          1,
          {1, kOld, kOld},
-         {10, kOld, kOld}},
-        {"no counts", "points 3 1\n1 10\n", 7, 3, {kOld, kOld, kOld}, {kOld, kOld, kOld}},
-        {"empty", "", 7, 3, {kOld, kOld, kOld}, {kOld, kOld, kOld}},
+         "1 of 3 points read\nF, line 3: \"abc\" is not a number"},
+        {"counts only",
+         "3 1\n",
+         0,
+         1,
+         {kOld, kOld, kOld},
+         "0 of 3 points read\nF, line 2: the file ends there"},
+        {"curve count 0", "3 0\n1\n2\n3\n", 3, 0, {1, 2, 3}, nullptr},
+        {"401 points, 200 given",
+         nullptr,
+         200,
+         1,
+         {0.5f, 1.5f, 2.5f},
+         "200 of 401 points read\nF, line 202: the file ends there"},
     };
-    for (const Case& c : cases) {
-        state->experimental.x.fill(kOld);
-        state->experimental.y.fill(kOld);
-        state->experimental.pointCount = 7;
-        state->experimental.curveCount = 3;
-        dir.Write("exp.dat", c.text);
-        ReadCurveFiles(*state, host);
-        const CurveSet& e = state->experimental;
-        EXPECT_EQ(e.pointCount, c.points) << c.name;
-        EXPECT_EQ(e.curveCount, c.curves) << c.name;
-        EXPECT_EQ((std::vector<float>{e.x[0], e.x[1], e.x[2]}), c.x) << c.name;
-        EXPECT_EQ((std::vector<float>{e.y[0], e.y[12], e.y[24]}), c.y0) << c.name;
+    for (const bool result : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(::testing::Message()
+                         << c.name << (result ? ", result" : ", experimental"));
+            auto s = std::make_unique<PlotState>();
+            CurveSet& set = result ? s->result : s->experimental;
+            set.x.fill(kOld);
+            set.y.fill(kOld);
+            set.pointCount = 500;
+            set.curveCount = 3;
+            s->expFile = "exp.dat";
+            s->resFile = "res.dat";
+            s->experimentFlag = result ? 0 : 1;
+            s->fitRunCount = result ? 1 : 0;
+            std::string text = c.text != nullptr ? c.text : CurveText(401, 1);
+            if (c.text == nullptr) {
+                text.resize(text.find("200.5"));
+            }
+            dir.Write(result ? "res.dat" : "exp.dat", text);
+            RecordingHost h;
+            const ReadReport report = ReadCurveFiles(*s, h);
+            EXPECT_EQ(set.pointCount, c.points);
+            EXPECT_EQ(set.curveCount, c.curves);
+            EXPECT_EQ((std::vector<float>{set.x[0], set.x[1], set.x[2]}), c.x);
+            if (c.points <= 3) {
+                EXPECT_EQ(set.x[3], kOld);
+            }
+            Messages expected;
+            if (c.message != nullptr) {
+                std::string m = std::string(result ? "fileRES - " : "fileE1 - ") + c.message;
+                m.replace(m.find("\nF,"), 3,
+                          std::string("\n") + (result ? "res.dat," : "exp.dat,"));
+                expected.push_back(m);
+            }
+            EXPECT_EQ(h.messages, expected);
+            EXPECT_EQ(report.complete, c.message == nullptr);
+        }
     }
-    EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(CurveFilesTest, RereadWithFewerPointsKeepsTheOlderValuesBeyond) {
@@ -208,11 +259,29 @@ TEST_F(CurveFilesTest, ResultFileEndingInItsHeaderIsFatal) {
     state->fitRunCount = 1;
     dir.Write("exp.dat", CurveText(1, 1));
     dir.Write("EPS.res", "2");
-    for (const char* text : {"", "3 2", "  3\n  2"}) {
+    const struct {
+        const char* text;
+        const char* detail;
+    } fatal[] = {
+        {"", "res.dat is empty"},
+        {" \n\t\n", "res.dat is empty"},
+        {"3 2",
+         "res.dat, line 1: the file ends within its header line; the point and curve "
+         "counts need a line end after them"},
+        {"  3\n  2",
+         "res.dat, line 2: the file ends within its header line; the point and curve "
+         "counts need a line end after them"},
+        {"# fit\n3 2",
+         "res.dat, line 2: the file ends within its header line; the point and "
+         "curve counts need a line end after them"},
+    };
+    for (const auto& c : fatal) {
         RecordingHost fresh;
-        dir.Write("res.dat", text);
-        EXPECT_THROW(ReadCurveFiles(*state, fresh), FatalError) << '"' << text << '"';
-        EXPECT_EQ(fresh.messages, Messages{"Invalid parameters file"});
+        dir.Write("res.dat", c.text);
+        EXPECT_THROW(ReadCurveFiles(*state, fresh), FatalError) << '"' << c.text << '"';
+        ASSERT_FALSE(fresh.messages.empty());
+        EXPECT_EQ(fresh.messages.back(), std::string("Invalid parameters file\n") + c.detail);
+        EXPECT_EQ(fresh.fatals, 1);
         EXPECT_EQ(fresh.redraws, 0);
         EXPECT_EQ(state->eps, kOld);  // nothing after the fatal error ran
         EXPECT_FALSE(state->curFile.IsOpen());
@@ -227,6 +296,17 @@ TEST_F(CurveFilesTest, ResultFileEndingInItsHeaderIsFatal) {
         EXPECT_EQ(fresh.messages, Messages{});
         EXPECT_EQ(state->eps, 2.0f);
     }
+    // In a live read the same file is only reported, and the old result stays.
+    state->result.pointCount = 7;
+    dir.Write("res.dat", "3 2");
+    RecordingHost live;
+    const ReadReport report = ReadCurveFiles(*state, live, ReadMode::Live);
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(live.fatals, 0);
+    EXPECT_TRUE(live.messages.empty());
+    EXPECT_EQ(state->result.pointCount, 7);
+    ASSERT_FALSE(report.messages.empty());
+    EXPECT_EQ(report.messages.back().rfind("Invalid parameters file\nres.dat, line 1:", 0), 0u);
 }
 
 TEST_F(CurveFilesTest, AbsentFilesAreReportedAndTheReadGoesOn) {
@@ -325,10 +405,10 @@ TEST_F(CurveFilesTest, HugeOrNegativeCountsReadNothingAndNeverSpin) {
     const Case cases[] = {
         {"4294967295 2\n1 2 3\n", -1, 2, kOld, kOld},  // reads as -1: no points
         {"-5 1\n1 2\n", -5, 1, kOld, kOld},
-        {"2 -1\n1 2 3\n", 2, -1, 1, kOld},              // abscissae only
-        {"1 2000000000\n0.5 1 2 3\n", 1, 12, 0.5f, 1},  // a few ordinates, then the end
-        {"2000000000 2000000000\n", 3500, 12, kOld, kOld},
-        {"2000000000 1\n1 1\n2 x", 3500, 1, 1, 1},
+        {"2 -1\n1 2 3\n", 2, -1, 1, kOld},                 // abscissae only
+        {"1 2000000000\n0.5 1 2 3\n", 0, 12, kOld, kOld},  // the one point is not whole
+        {"2000000000 2000000000\n", 0, 12, kOld, kOld},
+        {"2000000000 1\n1 1\n2 x", 1, 1, 1, 1},
     };
     for (const Case& c : cases) {
         state->experimental.x.fill(kOld);
@@ -348,10 +428,52 @@ TEST_F(CurveFilesTest, EpsValueGoesToTheTargetGiven) {
     ReadEpsValue(*state, host, state->epsPrevious);
     EXPECT_EQ(state->epsPrevious, 1.25e-3f);
     EXPECT_EQ(state->eps, kOld);
-    dir.Write("EPS.res", "none");
-    ReadEpsValue(*state, host, state->epsPrevious);
-    EXPECT_EQ(state->epsPrevious, 1.25e-3f);
     EXPECT_TRUE(host.messages.empty());
+}
+
+// EPS.res: the first number on its first line, whatever text comes before it.
+TEST_F(CurveFilesTest, EpsValueForms) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        const char* text;
+        float eps;  // kOld: unchanged
+        const char* message;
+        const char* notice;
+    } cases[] = {
+        {"1.69\n", 1.69f, nullptr, nullptr},
+        {"EPS = 1.69\n", 1.69f, nullptr, nullptr},
+        {"EPS=1.69e-3 after 12 iterations\n", 1.69e-3f, nullptr, nullptr},
+        {"chi2: 0.5\n", 0.5f, nullptr, nullptr},
+        {"  0.1689281D+01\n", 1.689281f, nullptr, nullptr},
+        {"-.5d-1", -0.05f, nullptr, nullptr},
+        {"EPS = NaN\n", nan, nullptr,
+         "EPS.res - nan or inf !!!\nEPS.res, line 1: the fit gave no "
+         "finite EPS value"},
+        {"1,689281\n", kOld,
+         "EPS.res - decimal comma !!!\nEPS.res, line 1: a decimal comma "
+         "before \",689281\"; numbers need a decimal point",
+         nullptr},
+        {"EPS = 1,5\n", kOld,
+         "EPS.res - decimal comma !!!\nEPS.res, line 1: a decimal comma "
+         "before \",5\"; numbers need a decimal point",
+         nullptr},
+        {"none\n2.5\n", kOld, "EPS.res - no number !!!\nEPS.res, line 1: \"none\" holds none",
+         nullptr},
+        {"", kOld, "EPS.res - no number !!!\nEPS.res is empty", nullptr},
+    };
+    for (const auto& c : cases) {
+        RecordingHost h;
+        state->eps = kOld;
+        dir.Write("EPS.res", c.text);
+        ReadEpsValue(*state, h, state->eps);
+        if (std::isnan(c.eps)) {
+            EXPECT_TRUE(std::isnan(state->eps)) << c.text;
+        } else {
+            EXPECT_EQ(state->eps, c.eps) << c.text;
+        }
+        EXPECT_EQ(h.messages, c.message ? Messages{c.message} : Messages{}) << c.text;
+        EXPECT_EQ(h.notices, c.notice ? Messages{c.notice} : Messages{}) << c.text;
+    }
 }
 
 TEST_F(CurveFilesTest, NumbersReadTheSameUnderACommaLocale) {

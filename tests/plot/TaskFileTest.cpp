@@ -91,16 +91,39 @@ TEST_F(TaskFileTest, LineEndsDoNotChangeWhatIsRead) {
     EXPECT_FALSE(state->curFile.IsOpen());
 }
 
-TEST_F(TaskFileTest, ShortFileIsFatalAndReleasesTheFile) {
+TEST_F(TaskFileTest, ShortFileIsFatalSaysWhatWasMissingAndReleasesTheFile) {
     for (std::size_t keep : {0, 1, 5, 6, 9, 14}) {
         std::vector<std::string> lines = ValidLines();
         lines.resize(keep);
         RecordingHost fresh;
         dir.Write("START_A.INP", Join(lines, "\n", true));
         EXPECT_THROW(ReadTaskFile(*state, fresh), FatalError) << keep << " lines";
-        EXPECT_EQ(fresh.messages, std::vector<std::string>{"Invalid parameters file"});
+        const std::string found = std::to_string(keep) + (keep == 1 ? " line" : " lines");
+        EXPECT_EQ(fresh.messages,
+                  std::vector<std::string>{"Invalid parameters file\nSTART_A.INP: " + found +
+                                           " found, 15 needed"});
         EXPECT_FALSE(state->curFile.IsOpen());
     }
+}
+
+// A reread of a file that may be half written must neither end the process
+// nor leave a half-read task behind.
+TEST_F(TaskFileTest, LiveReadOfAShortFileKeepsTheTask) {
+    std::vector<std::string> lines = ValidLines();
+    lines.resize(12);
+    dir.Write("START_A.INP", Join(lines, "\n", true));
+    const TaskFields before = Fields(*state);
+    const ReadReport report = ReadTaskFile(*state, host, ReadMode::Live);
+    EXPECT_FALSE(report.complete);
+    EXPECT_EQ(report.messages,
+              std::vector<std::string>{
+                  "Invalid parameters file\nSTART_A.INP: 12 lines found, 15 needed"});
+    EXPECT_EQ(Fields(*state), before);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.fatals, 0);
+    dir.Write("START_A.INP", Join(ValidLines(), "\n", true));
+    EXPECT_TRUE(ReadTaskFile(*state, host, ReadMode::Live).complete);
+    EXPECT_EQ(Fields(*state), kValid);
 }
 
 TEST_F(TaskFileTest, NumberLinesFollowFormattedInput) {
