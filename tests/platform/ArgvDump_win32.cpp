@@ -7,7 +7,9 @@
 //   zelk-argv-dump [--sleep MS] [--exit CODE] [ARG...]
 //
 // --sleep waits before writing and --exit sets the exit status; both are
-// written like every other argument.
+// written like every other argument. Started with ZELK_ARGV_DUMP_SLEEP_MS set
+// in its environment, it first writes "started" to standard output and waits
+// that long: a fitting program that runs until it is stopped.
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -18,6 +20,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 
@@ -38,6 +41,11 @@ std::string Utf8(const wchar_t* wide) {
 
 int wmain(int argc, wchar_t** argv) {
     int exitCode = 0;
+    if (const wchar_t* sleep = ::_wgetenv(L"ZELK_ARGV_DUMP_SLEEP_MS")) {
+        std::fputs("started\n", stdout);
+        std::fflush(stdout);
+        ::Sleep(static_cast<DWORD>(std::wcstoul(sleep, nullptr, 10)));
+    }
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::wcscmp(argv[i], L"--sleep") == 0) {
             ::Sleep(static_cast<DWORD>(std::wcstoul(argv[i + 1], nullptr, 10)));
