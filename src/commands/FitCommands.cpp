@@ -18,6 +18,7 @@
 
 #include "commands/Placeholder.h"
 #include "commands/TaskCommands.h"
+#include "platform/InputFile.h"
 #include "platform/Platform.h"
 #include "plot/Readers.h"
 
@@ -75,7 +76,7 @@ std::optional<std::string> ReadWhole(const std::string& name) {
 struct FileStamp {
     bool exists = false;
     std::uintmax_t size = 0;
-    fs::file_time_type time{};
+    std::int64_t time = 0;
     std::optional<std::string> bytes;
 };
 
@@ -87,7 +88,13 @@ FileStamp StampOf(const std::string& name) {
     }
     stamp.exists = true;
     stamp.size = fs::file_size(name, error);
-    stamp.time = fs::last_write_time(name, error);
+    // The platform's own time of the last change: the C++ library of MinGW
+    // keeps it to whole seconds only, so a run that rewrote a file with the
+    // same bytes within a second would look as if it had not written it.
+    platform::InputFile file;
+    if (file.Open(name) == platform::OpenError::None) {
+        stamp.time = file.Stamp().modified;
+    }
     if (stamp.size <= (1u << 20)) {
         stamp.bytes = ReadWhole(name);
     }

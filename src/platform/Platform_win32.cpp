@@ -69,6 +69,31 @@ std::string GrowingBuffer(Fill fill) {
     }
 }
 
+// A name as the file services take it. Up to MAX_PATH characters a name goes
+// as it is; a longer one is made a full path with the \\?\ prefix, which lifts
+// the limit (and with it the services' own handling of "." and "..", which
+// GetFullPathNameW has done by then).
+std::wstring ApiPath(const std::string& path) {
+    std::wstring wide = Wide(path);
+    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) {
+        return wide;
+    }
+    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return wide;
+    }
+    std::wstring full(size, L'\0');
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (n == 0 || n >= size) {
+        return wide;
+    }
+    full.resize(n);
+    if (full.rfind(L"\\\\", 0) == 0) {
+        return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
+    }
+    return L"\\\\?\\" + full;
+}
+
 bool HasExtension(const std::string& program) {
     const std::size_t dot = program.rfind('.');
     const std::size_t separator = program.find_last_of("\\/");
@@ -231,11 +256,47 @@ std::string WindowsDirectory() {
 }
 
 bool CopyFile(const std::string& from, const std::string& to) {
-    return ::CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE) != 0;
+    if (to.empty()) {
+        return false;
+    }
+    const std::wstring source = ApiPath(from);
+    const std::wstring target = ApiPath(to);
+    // A target the user has made read-only stays as it is (Wine's CopyFileW
+    // would overwrite it; Windows' refuses), and a folder is no target.
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return false;
+    }
+    // Copied beside the target and moved over it: the target is replaced
+    // whole or not at all, and copying a file onto itself loses nothing.
+    static LONG counter = 0;
+    std::wstring temp;
+    bool copied = false;
+    for (int attempt = 0; attempt < 100 && !copied; ++attempt) {
+        temp = target + L".zelk-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+               std::to_wstring(::InterlockedIncrement(&counter));
+        copied = ::CopyFileW(source.c_str(), temp.c_str(), TRUE) != 0;
+        if (!copied && ::GetLastError() != ERROR_FILE_EXISTS) {
+            return false;
+        }
+    }
+    if (!copied) {
+        return false;
+    }
+    if (::MoveFileExW(temp.c_str(), target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+        return true;
+    }
+    // The copy keeps the source's attributes; a read-only one must be freed
+    // before it can go.
+    ::SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(temp.c_str());
+    return false;
 }
 
 bool DeleteFile(const std::string& path) {
-    return ::DeleteFileW(Wide(path).c_str()) != 0;
+    return ::DeleteFileW(ApiPath(path).c_str()) != 0;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {

@@ -298,7 +298,14 @@ NiceTicks ChooseTicks(double lo, double hi) {
     constexpr std::array<int, 3> kMantissas{5, 2, 1};
     for (int tries = 0; tries < 8; ++tries, --k) {
         for (int m : kMantissas) {
-            const double step = m * std::pow(10.0, k);
+            // 10^k by exact multiplication: the pow of some C runtimes
+            // (MinGW's) is off by an ulp, and 0.1 / 0.0100...02 has no
+            // whole-number tick where it should.
+            double scale = 1.0;
+            for (int i = 0; i < (k < 0 ? -k : k); ++i) {
+                scale *= 10.0;
+            }
+            const double step = k < 0 ? m / scale : m * scale;
             const double first = std::ceil(lo / step);
             const double last = std::floor(hi / step);
             const double count = last - first + 1.0;
