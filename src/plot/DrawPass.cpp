@@ -200,9 +200,13 @@ void DrawPass(PlotState& state, const CPlotter& plotter, Surface& target, const 
     if (state.experimentFlag > 0) {
         pass.Experimental();
     }
-    const bool fitted = state.fitRunCount > 0;
+    // As in the full view: a run that is still going has nothing to show yet,
+    // and a result or EPS that the last run did not write is not its fit.
+    const bool fitted = state.fitRunCount - (state.fitRunning ? 1 : 0) > 0;
     if (fitted) {
-        pass.Fitted();
+        if (state.resultCurrent) {
+            pass.Fitted();
+        }
         if (state.snapshotCount > 0) {
             pass.Previous();
         }
@@ -216,7 +220,9 @@ void DrawPass(PlotState& state, const CPlotter& plotter, Surface& target, const 
         if (state.snapshotCount > 0) {
             pass.EpsText(4, " EPSs= ", state.epsPrevious, 10);
         }
-        pass.EpsText(19, " EPS = ", state.eps, 11);
+        if (state.epsCurrent) {
+            pass.EpsText(19, " EPS = ", state.eps, 11);
+        }
     }
 }
 

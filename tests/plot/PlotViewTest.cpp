@@ -312,5 +312,57 @@ TEST(ZoomedPass, NullViewIsTodaysPassAndZoomedLabelsAreNice) {
     EXPECT_TRUE(sawThree) << zoomed.ToText();
 }
 
+// While zoomed, the fit shown is the one the full view would show: nothing
+// of a run still going, and no result or EPS that the last run did not write.
+struct ZoomedFitCase {
+    const char* name;
+    void (*flags)(PlotState&);      // the state as the fit command leaves it
+    void (*reference)(PlotState&);  // the same picture without what must not
+                                    // show, where another state gives it
+};
+
+TEST(ZoomedPass, DrawsOnlyTheFitTheFullViewDraws) {
+    const ZoomedFitCase cases[] = {
+        {"run going", [](PlotState& s) { s.fitRunning = true; },
+         [](PlotState& s) { s.fitRunCount = 0; }},
+        {"no result of its own", [](PlotState& s) { s.resultCurrent = false; },
+         [](PlotState& s) { s.result.curveCount = 0; }},
+        {"no EPS of its own", [](PlotState& s) { s.epsCurrent = false; }, nullptr},
+    };
+    for (const ZoomedFitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto s = LinearState();
+        s->experimental.y.fill(0.5f);
+        s->result = s->experimental;
+        s->result.y.fill(0.6f);
+        s->fitRunCount = 1;
+        s->eps = 0.75f;
+        ZoomState zoom;
+        ASSERT_TRUE(zoom.ZoomToPixels(*s, 145, 20, 245, 320));
+        const ViewRanges r = zoom.Current(*s);
+
+        auto withFlags = std::make_unique<PlotState>(*s);
+        c.flags(*withFlags);
+        RecordingSurface flagged;
+        DrawPass(*withFlags, CPlotter(), flagged, &r);
+        RecordingSurface plainFull;
+        DrawPass(*withFlags, CPlotter(), plainFull);
+
+        if (c.reference != nullptr) {
+            auto without = std::make_unique<PlotState>(*s);
+            c.reference(*without);
+            RecordingSurface expected;
+            DrawPass(*without, CPlotter(), expected, &r);
+            EXPECT_EQ(flagged.ToText(), expected.ToText());
+        }
+        // Neither view writes an EPS the last run did not give.
+        const bool epsShown =
+            withFlags->epsCurrent && !withFlags->fitRunning && withFlags->fitRunCount > 0;
+        EXPECT_EQ(testing::LinesStartingWith(flagged, "text 50 19").size(), epsShown ? 1u : 0u)
+            << flagged.ToText();
+        EXPECT_EQ(testing::LinesStartingWith(plainFull, "text 50 19").size(), epsShown ? 1u : 0u);
+    }
+}
+
 }  // namespace
 }  // namespace zelk
