@@ -1,6 +1,7 @@
 // Editing the task's files, loading a task, the axis command and the command
 // dispatch of the view.
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -145,7 +146,23 @@ void TaskCommands::ReadCurveFilesAsTheyAre() {
         state_.resultCurrent = std::filesystem::is_regular_file(state_.resFile, error);
         state_.epsCurrent = std::filesystem::is_regular_file("EPS.res", error);
     }
-    ReadCurveFiles(state_, host_);
+    ReadCurveFilesAndEps();
+}
+
+void TaskCommands::ReadCurveFilesAndEps() {
+    const ReadReport report = ReadCurveFiles(state_, host_);
+    if (state_.fitRunCount <= 0 || state_.experimentFlag <= 0 || !state_.epsCurrent) {
+        return;
+    }
+    // Every message about EPS.res begins with its name; notes (nan or inf)
+    // are not messages.
+    const bool refused =
+        std::any_of(report.messages.begin(), report.messages.end(),
+                    [](const std::string& text) { return text.starts_with("EPS.res - "); });
+    if (refused) {
+        state_.epsCurrent = false;
+        host_.Redraw();
+    }
 }
 
 void TaskCommands::EditAxis() {

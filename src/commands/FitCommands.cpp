@@ -293,7 +293,7 @@ void TaskCommands::FinishFitRun(const ProgramEnd& end, bool resultWritten, bool 
     state_.resultCurrent = resultWritten;
     state_.epsCurrent = epsWritten;
     state_.fitRunning = false;
-    ReadCurveFiles(state_, host_);
+    ReadCurveFilesAndEps();
 }
 
 namespace {

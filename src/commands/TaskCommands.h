@@ -65,6 +65,10 @@ class TaskCommands {
 
     // The curve files as they are on disk now: what they hold is drawn.
     void ReadCurveFilesAsTheyAre();
+    // ReadCurveFiles, after which an EPS.res that gave no value (absent,
+    // unreadable, no number, a decimal comma) is not shown as the current EPS:
+    // eps still holds an earlier value, or the 0 that reads as a perfect fit.
+    void ReadCurveFilesAndEps();
 
     // The existence checks of the fitting program and the model file; true
     // when the fitting program was found.

@@ -158,6 +158,40 @@ TEST_F(HonestResultsTest, EpsThatThisRunDidNotWriteIsNotItsEps) {
     }
 }
 
+// An EPS.res that gives no value leaves eps as it was; that earlier value (or
+// the 0 of a first run, which reads as a perfect fit) is not this fit's EPS.
+TEST_F(HonestResultsTest, EpsThatGivesNoValueIsNotShown) {
+    struct Case {
+        const char* what;
+        std::string written;
+        bool drawn;
+    };
+    const std::vector<Case> cases = {
+        {"decimal comma", "EPS = 1,25\n", false},
+        {"no number", "EPS = n/a\n", false},
+        {"empty", "", false},
+        {"text before the number", "EPS = 1.25\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int id : {ID_RUN_PLACEHOLDER_FIT, ID_RELOAD}) {
+            Fitter(true, true, "0.5\n");
+            commands.Execute(ID_RUN_PLACEHOLDER_FIT);
+            ASSERT_TRUE(HasText(Drawn(*state), " EPS =   0.5000000"));
+            if (id == ID_RUN_PLACEHOLDER_FIT) {
+                Fitter(true, true, c.written);
+            } else {
+                WriteText("EPS.res", c.written);
+            }
+            commands.Execute(id);
+            const std::string drawn = Drawn(*state);
+            EXPECT_EQ(HasText(drawn, " EPS ="), c.drawn) << id;
+            EXPECT_EQ(HasText(drawn, " EPS =   1.2500000"), c.drawn) << id;
+            EXPECT_GT(FittedCurvePens(drawn), 0) << id;
+        }
+    }
+}
+
 TEST_F(HonestResultsTest, WellFormedRunDrawsExactlyAsAPlainReadOfItsFiles) {
     Fitter(true, true);
     commands.Execute(ID_RUN_PLACEHOLDER_FIT);
