@@ -49,7 +49,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     CreateFitRunPanel();
     CreatePlotNavigationEntries();
     ReadSettings();
-    CreatePlotNavigationEntries();
     SetDocumentTitle(QStringLiteral("Untitled"));
     connect(view_, &CZelkView::busyChanged, this, &CMainFrame::OnBusyChanged);
     connect(&view_->guiHost(), &GuiHost::noticeShown, this,
