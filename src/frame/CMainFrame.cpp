@@ -48,6 +48,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     CreateStatusBar();
     CreateFitRunPanel();
     ReadSettings();
+    CreatePlotNavigationEntries();
     SetDocumentTitle(QStringLiteral("Untitled"));
     connect(view_, &CZelkView::busyChanged, this, &CMainFrame::OnBusyChanged);
     connect(&view_->guiHost(), &GuiHost::noticeShown, this,
