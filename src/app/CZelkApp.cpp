@@ -1,5 +1,6 @@
 #include "app/CZelkApp.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <cstdio>
 
 #include "app/CAboutDlg.h"
+#include "app/Terminal.h"
 #include "commands/CommandIds.h"
 #include "frame/AppInfo.h"
 #include "frame/CMainFrame.h"
@@ -40,10 +42,26 @@ CZelkApp::CZelkApp() {
         return QFileDialog::getSaveFileName(frame_.get(), QStringLiteral("Save As"), doc_.title(),
                                             QStringLiteral("All Files (*)"));
     };
+    chooseTaskFolder = [this] {
+        return QFileDialog::getExistingDirectory(frame_.get(), QStringLiteral("Open Task Folder"),
+                                                 QDir::currentPath());
+    };
     runDialog = [](QDialog& dialog) { return dialog.exec(); };
     reportError = [this](const QString& text) {
         QMessageBox::warning(frame_.get(), QString::fromLatin1(kAppTitle), text);
     };
+    hasTerminal = StandardErrorIsTerminal;
+}
+
+void CZelkApp::StartupError(const QString& text) {
+    PrintError(text);
+    if (!hasTerminal()) {
+        QString box = text;
+        if (!box.isEmpty()) {
+            box[0] = box[0].toUpper();
+        }
+        reportError(box);
+    }
 }
 
 CZelkApp::~CZelkApp() = default;
@@ -51,13 +69,31 @@ CZelkApp::~CZelkApp() = default;
 void CZelkApp::CreateFrame() {
     frame_ = std::make_unique<CMainFrame>();
     frame_->SetAppHandler([this](int id) { return OnCommand(id); });
+    QObject::connect(frame_.get(), &CMainFrame::quitRequested, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    frame_->onOpenTaskFolder = [this] { OnOpenTaskFolder(); };
+    frame_->onOpenRecentTaskFolder = [this](const QString& dir) { OpenTaskFolder(dir); };
+    RecentTaskFoldersChanged();
+}
+
+void CZelkApp::RecentTaskFoldersChanged() {
+    if (frame_) {
+        frame_->SetRecentTaskFolders(recentFolders_.files());
+    }
 }
 
 std::optional<int> CZelkApp::InitInstance(const QStringList& args) {
     QSettings settings = AppSettings();
     recent_.Load(settings);
+    recentFolders_.Load(settings);
 
-    const CommandLineInfo info = ParseCommandLine(args);
+    CommandLineInfo info = ParseCommandLine(args);
+    // A folder where a document is expected is a task folder: "zelk DIR", as
+    // a desktop launch with a folder starts it.
+    if (info.action == CommandLineInfo::Action::FileOpen && QFileInfo(info.fileName).isDir()) {
+        info.action = CommandLineInfo::Action::Task;
+        info.taskDir = info.fileName;
+    }
     switch (info.action) {
         case CommandLineInfo::Action::Help:
             std::fputs(UsageText().toLocal8Bit().constData(), stdout);
@@ -68,7 +104,7 @@ std::optional<int> CZelkApp::InitInstance(const QStringList& args) {
         case CommandLineInfo::Action::Quit:
             return 0;
         case CommandLineInfo::Action::Error:
-            PrintError(info.error);
+            StartupError(info.error);
             std::fputs(UsageText().toLocal8Bit().constData(), stderr);
             return 2;
         default:
@@ -81,7 +117,7 @@ std::optional<int> CZelkApp::InitInstance(const QStringList& args) {
         case CommandLineInfo::Action::FileOpen: {
             QString error;
             if (!doc_.OnOpenDocument(info.fileName, &error)) {
-                PrintError(QStringLiteral("cannot open %1: %2").arg(info.fileName, error));
+                StartupError(QStringLiteral("cannot open %1: %2").arg(info.fileName, error));
                 return 1;
             }
             recent_.Add(doc_.pathName());
@@ -106,7 +142,7 @@ std::optional<int> CZelkApp::InitInstance(const QStringList& args) {
 std::optional<int> CZelkApp::PrintAndEnd(const CommandLineInfo& info) {
     QString error;
     if (!doc_.OnOpenDocument(info.fileName, &error)) {
-        PrintError(QStringLiteral("cannot open %1: %2").arg(info.fileName, error));
+        StartupError(QStringLiteral("cannot open %1: %2").arg(info.fileName, error));
         return 1;
     }
     recent_.Add(doc_.pathName());
@@ -114,42 +150,71 @@ std::optional<int> CZelkApp::PrintAndEnd(const CommandLineInfo& info) {
     const QString printer = info.printerName;
     if (printer.isEmpty() ? QPrinterInfo::defaultPrinter().isNull()
                           : QPrinterInfo::printerInfo(printer).isNull()) {
-        PrintError(printer.isEmpty() ? QStringLiteral("no printer is available")
-                                     : QStringLiteral("no printer named %1").arg(printer));
+        StartupError(printer.isEmpty() ? QStringLiteral("no printer is available")
+                                       : QStringLiteral("no printer named %1").arg(printer));
         return 1;
     }
     if (!frame_->view()->OnFilePrintDirect(printer)) {
-        PrintError(QStringLiteral("printing %1 failed").arg(info.fileName));
+        StartupError(QStringLiteral("printing %1 failed").arg(info.fileName));
         return 1;
     }
     ExitInstance();
     return 0;
 }
 
-std::optional<int> CZelkApp::LoadTaskFolder(const QString& dir) {
+bool CZelkApp::EnterTaskFolder(const QString& dir, QString& error) {
     const QFileInfo folder(dir);
     if (!folder.isDir()) {
-        PrintError(QStringLiteral("%1 is not a folder").arg(dir));
-        return 1;
+        error = QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(dir));
+        return false;
+    }
+    if (!QFileInfo(QDir(folder.absoluteFilePath()).filePath(QStringLiteral("START_A.INP")))
+             .isFile()) {
+        error = QStringLiteral("%1 holds no START_A.INP").arg(QDir::toNativeSeparators(dir));
+        return false;
     }
     if (!platform::SetCurrentDirectory(
             QDir::toNativeSeparators(folder.absoluteFilePath()).toStdString())) {
-        PrintError(QStringLiteral("cannot change to %1").arg(dir));
-        return 1;
+        error = QStringLiteral("cannot change to %1").arg(QDir::toNativeSeparators(dir));
+        return false;
     }
-    if (!QFileInfo::exists(QStringLiteral("START_A.INP"))) {
-        PrintError(QStringLiteral("%1 holds no START_A.INP").arg(dir));
-        return 1;
-    }
+    recentFolders_.Add(folder.absoluteFilePath());
+    RecentTaskFoldersChanged();
     DocumentChanged();
     frame_->show();
     frame_->view()->LoadTaskWithoutEditor();
+    return true;
+}
+
+std::optional<int> CZelkApp::LoadTaskFolder(const QString& dir) {
+    QString error;
+    if (!EnterTaskFolder(dir, error)) {
+        StartupError(error);
+        return 1;
+    }
     return std::nullopt;
+}
+
+void CZelkApp::OnOpenTaskFolder() {
+    const QString dir = chooseTaskFolder();
+    if (!dir.isEmpty()) {
+        OpenTaskFolder(dir);
+    }
+}
+
+bool CZelkApp::OpenTaskFolder(const QString& dir) {
+    QString error;
+    if (!EnterTaskFolder(dir, error)) {
+        reportError(QStringLiteral("Cannot open the task folder.\n%1").arg(error));
+        return false;
+    }
+    return true;
 }
 
 void CZelkApp::ExitInstance() {
     QSettings settings = AppSettings();
     recent_.Save(settings);
+    recentFolders_.Save(settings);
 }
 
 void CZelkApp::DocumentChanged() {
@@ -205,20 +270,32 @@ void CZelkApp::OnFileOpen() {
 
 void CZelkApp::OnFileSave() {
     QString path = doc_.pathName();
-    // The document holds nothing, so a save writes an empty file. Over a file
-    // with content (one opened with Ctrl+O, a task file say) that would wipe
-    // it unasked; the name is then asked for, as for an untitled document.
-    if (path.isEmpty() || QFileInfo(path).size() > 0) {
-        path = chooseSaveFile();
-        if (path.isEmpty()) {
+    bool askName = path.isEmpty();
+    for (;;) {
+        if (askName) {
+            path = chooseSaveFile();
+            if (path.isEmpty()) {
+                return;
+            }
+        }
+        QString error;
+        bool hasContent = false;
+        if (doc_.OnSaveDocument(path, &error, &hasContent)) {
+            break;
+        }
+        if (!hasContent) {
+            reportError(
+                QStringLiteral("Cannot save %1.\n%2").arg(QDir::toNativeSeparators(path), error));
             return;
         }
-    }
-    QString error;
-    if (!doc_.OnSaveDocument(path, &error)) {
-        reportError(
-            QStringLiteral("Cannot save %1.\n%2").arg(QDir::toNativeSeparators(path), error));
-        return;
+        // The document holds nothing and would be written as an empty file:
+        // say so, and offer another name until the user gives one that is
+        // new or empty, or cancels.
+        reportError(QStringLiteral("%1 is not saved over.\n"
+                                   "It has content, and a Zelk document is saved as an empty "
+                                   "file, which would wipe it. Choose another name.")
+                        .arg(QDir::toNativeSeparators(path)));
+        askName = true;
     }
     frame_->SetDocumentTitle(doc_.title());
 }
@@ -235,6 +312,15 @@ void CZelkApp::OnAppAbout() {
 
 void CZelkApp::OnAppExit() {
     frame_->close();
+}
+
+void CZelkApp::OnTerminationSignal(int signalNumber) {
+    (void)signalNumber;  // all three end Zelk the same way
+    if (frame_) {
+        frame_->QuitAfterRun();
+    } else {
+        QCoreApplication::quit();
+    }
 }
 
 }  // namespace zelk

@@ -23,13 +23,33 @@ bool CZelkDoc::OnOpenDocument(const QString& path, QString* error) {
     return true;
 }
 
-bool CZelkDoc::OnSaveDocument(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+bool CZelkDoc::OnSaveDocument(const QString& path, QString* error, bool* hasContent) {
+    if (hasContent != nullptr) {
+        *hasContent = false;
+    }
+    auto fail = [error](const QString& why) {
         if (error != nullptr) {
-            *error = file.errorString();
+            *error = why;
         }
         return false;
+    };
+    if (QFileInfo(path).isDir()) {
+        return fail(QStringLiteral("Is a folder"));
+    }
+    // Opened for reading and writing, which creates a missing file and never
+    // truncates one: the document holds nothing, so all a save may do to a
+    // file that has content is leave it alone.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite)) {
+        return fail(file.errorString());
+    }
+    if (file.size() > 0) {
+        if (hasContent != nullptr) {
+            *hasContent = true;
+        }
+        return fail(
+            QStringLiteral("The file has content; saving writes an empty file and "
+                           "would wipe it."));
     }
     file.close();
     pathName_ = QFileInfo(path).absoluteFilePath();

@@ -7,10 +7,8 @@
 namespace zelk {
 namespace {
 
-const QString kGroup = QStringLiteral("Recent File List");
-
-QString EntryKey(int index) {
-    return QStringLiteral("File%1").arg(index + 1);
+QString EntryKey(const QString& prefix, int index) {
+    return QStringLiteral("%1%2").arg(prefix).arg(index + 1);
 }
 
 // One spelling per file, so that the same file opened twice is one entry.
@@ -33,9 +31,9 @@ void RecentFileList::Add(const QString& path) {
 
 void RecentFileList::Load(QSettings& settings) {
     files_.clear();
-    settings.beginGroup(kGroup);
+    settings.beginGroup(group_);
     for (int i = 0; i < kMaxEntries; ++i) {
-        const QString path = settings.value(EntryKey(i)).toString();
+        const QString path = settings.value(EntryKey(keyPrefix_, i)).toString();
         if (!path.isEmpty() && !files_.contains(path)) {
             files_.append(path);
         }
@@ -44,12 +42,12 @@ void RecentFileList::Load(QSettings& settings) {
 }
 
 void RecentFileList::Save(QSettings& settings) const {
-    settings.beginGroup(kGroup);
+    settings.beginGroup(group_);
     for (int i = 0; i < kMaxEntries; ++i) {
         if (i < files_.size()) {
-            settings.setValue(EntryKey(i), files_[i]);
+            settings.setValue(EntryKey(keyPrefix_, i), files_[i]);
         } else {
-            settings.remove(EntryKey(i));
+            settings.remove(EntryKey(keyPrefix_, i));
         }
     }
     settings.endGroup();

@@ -13,6 +13,12 @@ class RecentFileList {
   public:
     static constexpr int kMaxEntries = 4;
 
+    // The documents' list by default; the task folders keep one of their own
+    // under another group of the same settings.
+    RecentFileList() = default;
+    RecentFileList(QString group, QString keyPrefix)
+        : group_(std::move(group)), keyPrefix_(std::move(keyPrefix)) {}
+
     void Add(const QString& path);
     const QStringList& files() const { return files_; }
 
@@ -20,6 +26,8 @@ class RecentFileList {
     void Save(QSettings& settings) const;
 
   private:
+    QString group_ = QStringLiteral("Recent File List");
+    QString keyPrefix_ = QStringLiteral("File");
     QStringList files_;
 };
 

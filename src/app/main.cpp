@@ -8,6 +8,7 @@
 
 #include "app/CZelkApp.h"
 #include "app/CommandLine.h"
+#include "app/TerminationSignals.h"
 #include "frame/AppInfo.h"
 
 int main(int argc, char** argv) {
@@ -40,6 +41,12 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = zelkApp.InitInstance(QApplication::arguments().mid(1))) {
         return *status;
     }
+    // From here on a signal to end Zelk first stops a running fit, so that
+    // its command can put FIT.INP back.
+    zelk::TerminationSignals endSignals;
+    QObject::connect(&endSignals, &zelk::TerminationSignals::received,
+                     [&zelkApp](int signalNumber) { zelkApp.OnTerminationSignal(signalNumber); });
+    endSignals.Install();
     const int status = QApplication::exec();
     zelkApp.ExitInstance();
     return status;

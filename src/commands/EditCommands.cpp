@@ -1,6 +1,9 @@
 // Editing the task's files, loading a task, the axis command and the command
 // dispatch of the view.
 
+#include <filesystem>
+#include <system_error>
+
 #include "commands/CommandIds.h"
 #include "commands/TaskCommands.h"
 #include "platform/InputFile.h"
@@ -40,6 +43,10 @@ bool TaskCommands::Execute(int commandId) {
             std::optional<std::string> missing;
             if (command.missingText != nullptr) {
                 missing = command.missingText;
+                // A message that names a role also gives the file's real name.
+                if (command.fixedName == nullptr && !file.empty()) {
+                    *missing += "\n" + file;
+                }
             }
             EditInNotepad(file, missing);
             return true;
@@ -119,20 +126,33 @@ void TaskCommands::SetTask() {
     }
     LoadTask();
     EditAxis();
-    ReadCurveFiles(state_, host_);
+    ReadCurveFilesAsTheyAre();
 }
 
 void TaskCommands::LoadTask() {
+    RecoverInterruptedFitRun();
     EditInNotepad("START_A.INP", "CAN NOT FIND FILE: START_A.INP");
     ReadTaskFile(state_, host_);
-    ReadCurveFiles(state_, host_);
+    ReadCurveFilesAsTheyAre();
     host_.Redraw();
+}
+
+void TaskCommands::ReadCurveFilesAsTheyAre() {
+    // What is read now is drawn: a result file present is the current fit,
+    // an absent one leaves none.
+    if (state_.fitRunCount > 0) {
+        std::error_code error;
+        state_.resultCurrent = std::filesystem::is_regular_file(state_.resFile, error);
+        state_.epsCurrent = std::filesystem::is_regular_file("EPS.res", error);
+    }
+    ReadCurveFiles(state_, host_);
 }
 
 void TaskCommands::EditAxis() {
     // Copied: the edit takes the name the field holds when the command starts.
     const std::string axisFile = state_.axisFile;
-    EditInNotepad(axisFile, "CAN NOT FIND FILE: fileAXIS");
+    EditInNotepad(axisFile, axisFile.empty() ? std::string("CAN NOT FIND FILE: fileAXIS")
+                                             : "CAN NOT FIND FILE: fileAXIS\n" + axisFile);
     ReadAxisFile(state_, host_);
     host_.Redraw();
 }

@@ -40,4 +40,30 @@ bool WritePlaceholderFitInput(const std::string& path) {
     return !out.fail();
 }
 
+namespace {
+
+std::string Repeated(const std::string& lineEnd) {
+    std::string line = PlaceholderLine();
+    line.replace(line.size() - 1, 1, lineEnd);
+    std::string bytes;
+    for (int i = 0; i < kPlaceholderLineCount; ++i) {
+        bytes += line;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::string PlaceholderBytes() {
+#ifdef _WIN32
+    return Repeated("\r\n");
+#else
+    return Repeated("\n");
+#endif
+}
+
+bool IsPlaceholder(std::string_view bytes) {
+    return bytes == Repeated("\n") || bytes == Repeated("\r\n");
+}
+
 }  // namespace zelk

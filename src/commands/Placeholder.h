@@ -3,6 +3,7 @@
 // program in place of the user's FIT.INP.
 
 #include <string>
+#include <string_view>
 
 namespace zelk {
 
@@ -17,5 +18,13 @@ std::string PlaceholderLine();
 // text mode (so with the platform's line ends). False when the file could not
 // be created or written completely.
 bool WritePlaceholderFitInput(const std::string& path);
+
+// The whole placeholder file as WritePlaceholderFitInput writes it on this
+// platform.
+std::string PlaceholderBytes();
+
+// True when bytes are the placeholder file, with either platform's line ends
+// (a task folder may be shared between systems).
+bool IsPlaceholder(std::string_view bytes);
 
 }  // namespace zelk

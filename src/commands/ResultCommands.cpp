@@ -1,11 +1,52 @@
 // Keeping a result for comparison, reloading the curve files, and storing the
 // model the fitting program leaves behind under a new name.
 
+#include <filesystem>
+#include <system_error>
+
 #include "commands/TaskCommands.h"
 #include "platform/Platform.h"
 #include "plot/Readers.h"
 
 namespace zelk {
+namespace {
+
+// Both names resolved against the current folder and through links; for two
+// existing files, also the same file under two names.
+bool SameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    if (a.empty() || b.empty()) {
+        return false;
+    }
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec) && !ec) {
+        return true;
+    }
+    std::error_code ecA;
+    std::error_code ecB;
+    const fs::path ca = fs::weakly_canonical(fs::absolute(a, ecA), ecA);
+    const fs::path cb = fs::weakly_canonical(fs::absolute(b, ecB), ecB);
+    return !ecA && !ecB && ca == cb;
+}
+
+// The task's own files that a new model must not replace unasked. The model
+// file is not among them: storing the fitted model over it is the ordinary
+// way to go on from a fit.
+bool IsOtherTaskFile(const PlotState& state, const std::string& name) {
+    if (SameFile(name, state.modelFile)) {
+        return false;
+    }
+    for (const std::string& own :
+         {std::string("START_A.INP"), std::string("FIT.INP"), std::string("BUFF.RES"),
+          state.expFile, state.optFile, state.axisFile, state.resFile}) {
+        if (SameFile(name, own)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 void TaskCommands::TakeSnapshot() {
     ++state_.snapshotCount;
@@ -32,7 +73,7 @@ void TaskCommands::TakeSnapshot() {
 }
 
 void TaskCommands::Reload() {
-    ReadCurveFiles(state_, host_);
+    ReadCurveFilesAsTheyAre();
 }
 
 void TaskCommands::NewModel() {
@@ -43,6 +84,11 @@ void TaskCommands::NewModel() {
         return;
     }
     const std::string name = newModelDlg_.newModelName;
+    // Enter repeats the last name, and OK has the focus: one key press must
+    // not replace the task file or the measured data.
+    if (IsOtherTaskFile(state_, name) && !host_.AskYesNo("Replace " + name + "?")) {
+        return;
+    }
     if (!platform::CopyFile("newmod.res", name)) {
         host_.ShowMessage("CAN NOT COPY newmod.res TO: " + name);
     }

@@ -1,10 +1,15 @@
 #include "frame/CMainFrame.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
@@ -15,14 +20,21 @@
 #include "frame/AppInfo.h"
 #include "frame/CZelkView.h"
 #include "frame/CommandTable.h"
+#include "frame/FitRunPanel.h"
+#include "frame/LiveReload.h"
 #include "frame/LockKeys.h"
+#include "frame/PlotPicture.h"
 #include "frame/ToolbarIcons.h"
+#include "plot/PlotView.h"
+
+#include <algorithm>
 
 namespace zelk {
 namespace {
 
 constexpr const char* kIndicatorTexts[3] = {"CAP", "NUM", "SCRL"};
 constexpr int kIndicatorPollMs = 400;
+constexpr int kNoticeMs = 30000;
 
 }  // namespace
 
@@ -33,9 +45,13 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
+    CreateFitRunPanel();
+    CreatePlotNavigationEntries();
     ReadSettings();
     SetDocumentTitle(QStringLiteral("Untitled"));
     connect(view_, &CZelkView::busyChanged, this, &CMainFrame::OnBusyChanged);
+    connect(&view_->guiHost(), &GuiHost::noticeShown, this,
+            [this](const QString& text) { statusBar()->showMessage(text, kNoticeMs); });
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -124,6 +140,12 @@ void CMainFrame::CreateStatusBar() {
     messagePane_ = new QLabel(kIdleText, bar);
     messagePane_->setObjectName(QStringLiteral("messagePane"));
     bar->addWidget(messagePane_, 1);
+    readoutPane_ = new QLabel(bar);
+    readoutPane_->setObjectName(QStringLiteral("readoutPane"));
+    readoutPane_->setMinimumWidth(readoutPane_->fontMetrics().horizontalAdvance(
+        QStringLiteral("x = -00000.000   y = -00000.000   curve 12: -0.000e-00")));
+    bar->addPermanentWidget(readoutPane_);
+    connect(view_, &CZelkView::readoutChanged, readoutPane_, &QLabel::setText);
     for (int i = 0; i < 3; ++i) {
         auto* label = new QLabel(bar);
         label->setObjectName(QString::fromLatin1(kIndicatorTexts[i]));
@@ -141,6 +163,31 @@ void CMainFrame::CreateStatusBar() {
     UpdateIndicators();
 }
 
+void CMainFrame::CreateFitRunPanel() {
+    fitRunPanel_ = new FitRunPanel(this);
+    addDockWidget(Qt::BottomDockWidgetArea, fitRunPanel_);
+    fitRunPanel_->hide();
+    view_->guiHost().SetFitRunPanel(fitRunPanel_);
+    AddFitRunPanelToViewMenu();
+}
+
+void CMainFrame::AddFitRunPanelToViewMenu() {
+    // Zelk's own entries follow the toolbar and status-bar entries, after
+    // one separator; the menu bar, its commands and the keys stay as they are.
+    QAction* toolbarEntry = actions_.value(ID_VIEW_TOOLBAR);
+    for (QAction* entry : menuBar()->actions()) {
+        QMenu* menu = entry->menu();
+        if (menu != nullptr && menu->actions().contains(toolbarEntry)) {
+            menu->addSeparator();
+            QAction* toggle = fitRunPanel_->toggleViewAction();
+            toggle->setText(QStringLiteral("Fitting Program"));
+            toggle->setStatusTip(QStringLiteral("Show or hide the fitting program's output"));
+            menu->addAction(toggle);
+            return;
+        }
+    }
+}
+
 void CMainFrame::UpdateIndicators() {
     const std::optional<LockKeyState> keys = QueryLockKeys();
     const bool on[3] = {keys && keys->caps, keys && keys->num, keys && keys->scroll};
@@ -153,12 +200,141 @@ void CMainFrame::UpdateIndicators() {
     }
 }
 
+void CMainFrame::CreatePlotNavigationEntries() {
+    QMenu* view = nullptr;
+    for (QAction* entry : menuBar()->actions()) {
+        if (entry->menu() != nullptr && entry->text() == QLatin1String("&View")) {
+            view = entry->menu();
+        }
+    }
+    if (view == nullptr) {
+        return;
+    }
+    // One section below the bars' entries, shared with the other additions:
+    // a separator only if none opened it yet.
+    const QList<QAction*> existing = view->actions();
+    if (std::none_of(existing.begin(), existing.end(),
+                     [](const QAction* a) { return a->isSeparator(); })) {
+        view->addSeparator();
+    }
+
+    followFiles_ = view->addAction(QStringLiteral("&Follow File Changes"));
+    followFiles_->setObjectName(QStringLiteral("followFileChanges"));
+    followFiles_->setStatusTip(
+        QStringLiteral("Redraw when another program changes the task's files"));
+    followFiles_->setCheckable(true);
+    followFiles_->setChecked(true);
+    connect(followFiles_, &QAction::toggled, this,
+            [this](bool on) { view_->liveReload().SetEnabled(on); });
+
+    wholePlot_ = view->addAction(QStringLiteral("&Whole Plot"));
+    wholePlot_->setObjectName(QStringLiteral("wholePlot"));
+    wholePlot_->setStatusTip(QStringLiteral("Show the axis file's ranges again"));
+    wholePlot_->setShortcut(QKeySequence(Qt::Key_Home));
+    wholePlot_->setEnabled(false);
+    connect(wholePlot_, &QAction::triggered, view_, &CZelkView::ResetZoom);
+    connect(view_, &CZelkView::zoomChanged, wholePlot_, &QAction::setEnabled);
+
+    exportPlot_ = view->addAction(QStringLiteral("&Export Plot..."));
+    exportPlot_->setObjectName(QStringLiteral("exportPlot"));
+    exportPlot_->setStatusTip(QStringLiteral("Save the plot as a PNG, SVG or PDF file"));
+    exportPlot_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(exportPlot_, &QAction::triggered, this, [this] {
+        const QString path = chooseExportFile();
+        if (!path.isEmpty()) {
+            ExportPlot(path);
+        }
+    });
+    chooseExportFile = [this] {
+        return QFileDialog::getSaveFileName(
+            this, QStringLiteral("Export Plot"),
+            QDir::current().filePath(QStringLiteral("plot.png")),
+            QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+    };
+
+    copyPlot_ = view->addAction(QStringLiteral("&Copy Plot"));
+    copyPlot_->setObjectName(QStringLiteral("copyPlot"));
+    copyPlot_->setStatusTip(QStringLiteral("Put the plot on the clipboard as a picture"));
+    copyPlot_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    connect(copyPlot_, &QAction::triggered, this, &CMainFrame::CopyPlot);
+
+    openTaskFolder_ = view->addAction(QStringLiteral("&Open Task Folder..."));
+    openTaskFolder_->setObjectName(QStringLiteral("openTaskFolder"));
+    openTaskFolder_->setStatusTip(
+        QStringLiteral("Choose a folder holding START_A.INP and show its task"));
+    openTaskFolder_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    connect(openTaskFolder_, &QAction::triggered, this, [this] {
+        if (onOpenTaskFolder) {
+            onOpenTaskFolder();
+        }
+    });
+
+    recentTaskFolders_ = view->addMenu(QStringLiteral("&Recent Task Folders"));
+    recentTaskFolders_->setObjectName(QStringLiteral("recentTaskFolders"));
+    SetRecentTaskFolders({});
+
+    for (QAction* action : {followFiles_, wholePlot_, exportPlot_, copyPlot_, openTaskFolder_}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    LiveReload& reload = view_->liveReload();
+    connect(&reload, &LiveReload::failed, this, &CMainFrame::OnReloadFailed);
+    connect(&reload, &LiveReload::reloaded, this, [this](const QStringList& files, bool) {
+        messagePane_->setText(kIdleText);
+        statusBar()->showMessage(
+            QStringLiteral("Reloaded %1").arg(files.join(QStringLiteral(", "))), 3000);
+    });
+}
+
+void CMainFrame::OnReloadFailed(const QString& text) {
+    // Kept in the message pane until the next good read or command, so that a
+    // passing menu prompt does not hide it.
+    messagePane_->setText(text);
+}
+
+void CMainFrame::SetRecentTaskFolders(const QStringList& folders) {
+    recentTaskFolders_->clear();
+    for (int i = 0; i < folders.size(); ++i) {
+        const QString folder = folders[i];
+        QAction* entry = recentTaskFolders_->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(folder)));
+        connect(entry, &QAction::triggered, this, [this, folder] {
+            if (onOpenRecentTaskFolder) {
+                onOpenRecentTaskFolder(folder);
+            }
+        });
+    }
+    recentTaskFolders_->setEnabled(!folders.isEmpty());
+}
+
+bool CMainFrame::ExportPlot(const QString& path) {
+    ViewRanges storage;
+    const ViewRanges* shown = view_->zoomedRanges(storage);
+    QString error;
+    if (!SavePlotPicture(view_->state(), shown, path, error)) {
+        QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle),
+                        QStringLiteral("Cannot export the plot to %1.\n%2")
+                            .arg(QDir::toNativeSeparators(path), error),
+                        QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return false;
+    }
+    statusBar()->showMessage(
+        QStringLiteral("Plot exported to %1").arg(QDir::toNativeSeparators(path)), 3000);
+    return true;
+}
+
+void CMainFrame::CopyPlot() {
+    QGuiApplication::clipboard()->setImage(view_->PlotImage());
+}
+
 bool CMainFrame::OnCommand(int id) {
     if (view_->busy()) {
         emit commandRouted(id, QStringLiteral("busy"));
         return false;
     }
     if (view_->OnCommand(id)) {
+        messagePane_->setText(kIdleText);
         emit commandRouted(id, QStringLiteral("view"));
         return true;
     }
@@ -197,14 +373,58 @@ void CMainFrame::SetDocumentTitle(const QString& documentTitle) {
 void CMainFrame::OnBusyChanged(bool busy, const QString& waitingFor) {
     if (busy) {
         statusBar()->showMessage(waitingFor);
-    } else {
-        statusBar()->clearMessage();
+        return;
     }
+    statusBar()->clearMessage();
+    if (quitAfterRun_) {
+        // Once the command that waited is over, not in the middle of it.
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void CMainFrame::QuitAfterRun() {
+    quitAfterRun_ = true;
+    GuiHost& host = view_->guiHost();
+    host.SetQuitting(true);
+    host.RequestStop();
+    if (stopQuestion_) {
+        stopQuestion_->close();
+    }
+    if (!view_->busy()) {
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void CMainFrame::AskToStopTheFit() {
+    if (stopQuestion_) {
+        stopQuestion_->raise();
+        stopQuestion_->activateWindow();
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Question, QString::fromLatin1(kAppTitle),
+                                QStringLiteral("The fitting program is still running. Stop it "
+                                               "and quit?"),
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setTextFormat(Qt::PlainText);
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    stopQuestion_ = box;
+    // The run goes on while the question is open: the box is window-modal
+    // and its input passes the filter that holds the rest of the window.
+    view_->guiHost().AllowInputTo(box);
+    connect(box, &QMessageBox::finished, this, [this, box] {
+        if (box->standardButton(box->clickedButton()) == QMessageBox::Yes) {
+            QuitAfterRun();
+        }
+    });
+    box->open();
 }
 
 void CMainFrame::ReadSettings() {
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
+    followFiles_->setChecked(
+        settings.value(QStringLiteral("Settings/FollowFileChanges"), true).toBool());
     const QByteArray geometry = settings.value(QStringLiteral("Settings/Geometry")).toByteArray();
     if (geometry.isEmpty() || !restoreGeometry(geometry)) {
         resize(800, 600);
@@ -215,6 +435,7 @@ void CMainFrame::WriteSettings() const {
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
     settings.setValue(QStringLiteral("Settings/Geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("Settings/FollowFileChanges"), followFiles_->isChecked());
 }
 
 bool CMainFrame::event(QEvent* event) {
@@ -227,13 +448,20 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // While the editor or the fitting program runs the window stays.
+    // While the editor or the fitting program runs the window stays; for the
+    // fitting program the user is asked whether to stop it.
     if (view_->busy()) {
         event->ignore();
+        if (view_->guiHost().fitRunning() && !quitAfterRun_) {
+            AskToStopTheFit();
+        }
         return;
     }
     WriteSettings();
     event->accept();
+    if (quitAfterRun_) {
+        emit quitRequested();
+    }
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
 #include <functional>
 
 class QAction;
@@ -17,6 +19,7 @@ class QToolBar;
 namespace zelk {
 
 class CZelkView;
+class FitRunPanel;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -33,6 +36,27 @@ class CMainFrame : public QMainWindow {
     const QList<QAction*>& AcceleratorActions() const { return accelerators_; }
     QLabel* messagePane() const { return messagePane_; }
     QLabel* indicator(int index) const { return indicators_[index]; }
+    // The mouse's place on the plot, left of the lock-key indicators.
+    QLabel* readoutPane() const { return readoutPane_; }
+
+    // The entries for looking at the plot, at the end of "&View".
+    QAction* followFilesAction() const { return followFiles_; }
+    QAction* exportPlotAction() const { return exportPlot_; }
+    QAction* copyPlotAction() const { return copyPlot_; }
+    QAction* wholePlotAction() const { return wholePlot_; }
+    QAction* openTaskFolderAction() const { return openTaskFolder_; }
+    QMenu* recentTaskFoldersMenu() const { return recentTaskFolders_; }
+
+    // Export Plot: asks for a file name (tests replace the question) and
+    // writes the picture; false when nothing was written.
+    std::function<QString()> chooseExportFile;
+    bool ExportPlot(const QString& path);
+    void CopyPlot();
+
+    // The application opens task folders; the frame only offers them.
+    std::function<void()> onOpenTaskFolder;
+    std::function<void(const QString&)> onOpenRecentTaskFolder;
+    void SetRecentTaskFolders(const QStringList& folders);
 
     // The application's share of the command table (new, open, save, about,
     // exit, printer setup); returns true when it handled the command.
@@ -55,11 +79,25 @@ class CMainFrame : public QMainWindow {
     // No pop-up on the bars: the View menu alone shows and hides them.
     QMenu* createPopupMenu() override { return nullptr; }
 
+    // The "Fitting Program" panel, docked at the bottom, hidden until a run.
+    FitRunPanel* fitRunPanel() const { return fitRunPanel_; }
+    // The question that closing the window during a fit run asks (null when
+    // none is open).
+    QMessageBox* stopQuestion() const { return stopQuestion_; }
+
+    // Ends Zelk safely: a running fitting program is stopped, the command
+    // that waits for it finishes (FIT.INP is put back), then the window
+    // closes and quitRequested() follows. With nothing running that is at
+    // once. Used for the close question's Yes and for SIGTERM and its kin.
+    void QuitAfterRun();
+
   signals:
     // Every routed command and where it ended: "view", "frame", "app", or
     // "none" for the keys that are bound but have no handler. While a program
     // is being waited for, commands are dropped and reported as "busy".
     void commandRouted(int id, const QString& handler);
+    // The window has closed on QuitAfterRun(): the application should end.
+    void quitRequested();
 
   protected:
     bool event(QEvent* event) override;
@@ -71,18 +109,33 @@ class CMainFrame : public QMainWindow {
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    void CreatePlotNavigationEntries();
+    void OnReloadFailed(const QString& text);
     QAction* NewCommandAction(const QString& text, int id);
     bool OnFrameCommand(int id);
     void OnBusyChanged(bool busy, const QString& waitingFor);
+    void CreateFitRunPanel();
+    void AddFitRunPanelToViewMenu();
+    void AskToStopTheFit();
 
     CZelkView* view_;
     QToolBar* toolBar_ = nullptr;
     QLabel* messagePane_ = nullptr;
     QLabel* indicators_[3] = {nullptr, nullptr, nullptr};
+    QLabel* readoutPane_ = nullptr;
+    QAction* followFiles_ = nullptr;
+    QAction* exportPlot_ = nullptr;
+    QAction* copyPlot_ = nullptr;
+    QAction* wholePlot_ = nullptr;
+    QAction* openTaskFolder_ = nullptr;
+    QMenu* recentTaskFolders_ = nullptr;
     QTimer* indicatorTimer_ = nullptr;
     QHash<int, QAction*> actions_;
     QList<QAction*> accelerators_;
     AppHandler appHandler_;
+    FitRunPanel* fitRunPanel_ = nullptr;
+    QPointer<QMessageBox> stopQuestion_;
+    bool quitAfterRun_ = false;
 };
 
 }  // namespace zelk

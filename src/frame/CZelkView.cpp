@@ -1,14 +1,23 @@
 #include "frame/CZelkView.h"
 
+#include <filesystem>
+#include <system_error>
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRubberBand>
+#include <QWheelEvent>
+#include <cmath>
 
 #include "commands/CommandIds.h"
 #include "commands/TaskCommands.h"
+#include "frame/LiveReload.h"
+#include "frame/PlotPicture.h"
 #include "frame/PlotPrinting.h"
 #include "frame/QPainterSurface.h"
 #include "platform/Platform.h"
@@ -34,6 +43,15 @@ CZelkView::CZelkView(QWidget* parent)
     setContextMenuPolicy(Qt::PreventContextMenu);
     setMinimumSize(1, 1);
     connect(guiHost_.get(), &GuiHost::busyChanged, this, &CZelkView::busyChanged);
+    setMouseTracking(true);
+    liveReload_ = std::make_unique<LiveReload>(*state_, [this] { return busy(); });
+    connect(liveReload_.get(), &LiveReload::reloaded, this,
+            [this](const QStringList&, bool axisChanged) {
+                if (axisChanged) {
+                    ResetZoom();
+                }
+                update();
+            });
 }
 
 CZelkView::~CZelkView() = default;
@@ -62,20 +80,52 @@ bool CZelkView::OnCommand(int id) {
         case ID_FILE_PRINT_PREVIEW:
             OnFilePrintPreview();
             return true;
+        case ID_RUN_PLACEHOLDER_FIT:
+        case ID_RUN_EDITED_FIT: {
+            // Notices from here to the end of the command concern the run.
+            struct FitCommandScope {
+                GuiHost& host;
+                explicit FitCommandScope(GuiHost& h) : host(h) { host.BeginFitCommand(); }
+                ~FitCommandScope() { host.EndFitCommand(); }
+                FitCommandScope(const FitCommandScope&) = delete;
+                FitCommandScope& operator=(const FitCommandScope&) = delete;
+            } scope(*guiHost_);
+            commands_->Execute(id);
+            liveReload_->Rearm();
+            return true;
+        }
         default:
-            return commands_->Execute(id);
+            break;
     }
+    if (!commands_->Execute(id)) {
+        return false;
+    }
+    // What the command read is what is on screen now.
+    liveReload_->Rearm();
+    return true;
 }
 
 void CZelkView::LoadTaskWithoutEditor() {
     PlotState& s = *state_;
     s.workDir = platform::CurrentDirectory();
     s.windowsDir = platform::WindowsDirectory();
+    commands_->RecoverInterruptedFitRun();
     Host& host = *host_;
     ReadTaskFile(s, host);
     ReadCurveFiles(s, host);
+    // "&Set Task" reports a missing axis file when it opens the editor on it;
+    // without the editor the check is made here, or the plot would stay
+    // blank without a word.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(s.axisFile, ec)) {
+        host.ShowMessage(
+            "CAN NOT FIND FILE: fileAXIS\n" +
+            (s.axisFile.empty() ? std::string("(START_A.INP names no axis file)") : s.axisFile));
+    }
     ReadAxisFile(s, host);
     ReadCurveFiles(s, host);
+    ResetZoom();
+    liveReload_->Rearm();
     host.Redraw();
 }
 
@@ -92,15 +142,47 @@ void CZelkView::paintEvent(QPaintEvent*) {
     }
     // At scale 1 the pass paints into an image first: there the surface sets
     // every pixel exactly as the plot's pixel rules say, and fast.
-    if (frame_.size() != size()) {
-        frame_ = QImage(size(), QImage::Format_RGB32);
-    }
-    {
-        QPainter imagePainter(&frame_);
-        QPainterSurface surface(imagePainter);
-        DrawPass(*state_, *plotter_, surface);
-    }
+    ViewRanges storage;
+    PaintPlotImage(frame_, *state_, *plotter_, zoomedRanges(storage));
     painter.drawImage(0, 0, frame_);
+}
+
+const ViewRanges* CZelkView::zoomedRanges(ViewRanges& storage) const {
+    if (!zoom_.zoomed()) {
+        return nullptr;
+    }
+    storage = zoom_.Current(*state_);
+    return &storage;
+}
+
+QImage CZelkView::PlotImage() {
+    QImage image;
+    ViewRanges storage;
+    PaintPlotImage(image, *state_, *plotter_, zoomedRanges(storage));
+    return image;
+}
+
+void CZelkView::ResetZoom() {
+    if (!zoom_.zoomed()) {
+        return;
+    }
+    zoom_.Reset();
+    ZoomChanged();
+}
+
+void CZelkView::ZoomChanged() {
+    emit zoomChanged(zoom_.zoomed());
+    update();
+    ShowReadout(mapFromGlobal(QCursor::pos()));
+}
+
+void CZelkView::ShowReadout(const QPoint& at) {
+    if (!rect().contains(at)) {
+        emit readoutChanged(QString());
+        return;
+    }
+    emit readoutChanged(
+        QString::fromStdString(ReadoutAt(*state_, zoom_.Current(*state_), at.x(), at.y())));
 }
 
 void CZelkView::resizeEvent(QResizeEvent* event) {
@@ -113,9 +195,107 @@ void CZelkView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         event->accept();
         commands_->OnRightButton();
+        // The axis file may say something new: it is what is shown now.
+        ResetZoom();
+        liveReload_->Rearm();
+        update();
+        return;
+    }
+    const bool pan =
+        event->button() == Qt::MiddleButton ||
+        (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier) != 0);
+    if (pan || event->button() == Qt::LeftButton) {
+        event->accept();
+        drag_ = pan ? Drag::Pan : Drag::Band;
+        dragStart_ = dragLast_ = event->position().toPoint();
+        if (!pan) {
+            if (band_ == nullptr) {
+                band_ = new QRubberBand(QRubberBand::Rectangle, this);
+            }
+            band_->setGeometry(QRect(dragStart_, QSize()));
+            band_->show();
+        } else {
+            setCursor(Qt::ClosedHandCursor);
+        }
         return;
     }
     QWidget::mousePressEvent(event);
+}
+
+void CZelkView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (drag_ == Drag::Band && band_ != nullptr) {
+        band_->setGeometry(QRect(dragStart_, at).normalized());
+    } else if (drag_ == Drag::Pan) {
+        const QPoint delta = at - dragLast_;
+        dragLast_ = at;
+        if (zoom_.Pan(*state_, delta.x(), delta.y())) {
+            ZoomChanged();
+        }
+    }
+    ShowReadout(at);
+}
+
+void CZelkView::mouseReleaseEvent(QMouseEvent* event) {
+    if (drag_ == Drag::None) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
+    event->accept();
+    const Drag drag = drag_;
+    drag_ = Drag::None;
+    unsetCursor();
+    if (drag == Drag::Band) {
+        if (band_ != nullptr) {
+            band_->hide();
+        }
+        const QPoint end = event->position().toPoint();
+        if (zoom_.ZoomToPixels(*state_, dragStart_.x(), dragStart_.y(), end.x(), end.y())) {
+            ZoomChanged();
+        }
+    }
+}
+
+void CZelkView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        event->accept();
+        drag_ = Drag::None;
+        if (band_ != nullptr) {
+            band_->hide();
+        }
+        ResetZoom();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void CZelkView::wheelEvent(QWheelEvent* event) {
+    const int steps = event->angleDelta().y();
+    if (steps == 0) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // One notch (120) zooms in or out by a fifth.
+    const double factor = std::pow(0.8, steps / 120.0);
+    const QPointF at = event->position();
+    if (zoom_.ZoomAbout(*state_, at.x(), at.y(), factor)) {
+        ZoomChanged();
+    }
+}
+
+void CZelkView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        ResetZoom();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CZelkView::leaveEvent(QEvent* event) {
+    emit readoutChanged(QString());
+    QWidget::leaveEvent(event);
 }
 
 QPrinter& CZelkView::printer() {

@@ -9,15 +9,18 @@
 #include <memory>
 
 #include "frame/GuiHost.h"
+#include "plot/PlotView.h"
 
 class QDialog;
 class QPrinter;
+class QRubberBand;
 
 namespace zelk {
 
 struct PlotState;
 class CPlotter;
 class TaskCommands;
+class LiveReload;
 
 class CZelkView : public QWidget {
     Q_OBJECT
@@ -59,14 +62,38 @@ class CZelkView : public QWidget {
     void OnFilePrintPreview();
     bool PrintTo(QPrinter& printer);
 
+    // Looking at the plot: zoom and pan change only what is shown, never the
+    // axis file. Home, a left double-click and the axis command show the
+    // file's ranges again.
+    ZoomState& zoom() { return zoom_; }
+    ViewRanges shownRanges() const { return zoom_.Current(*state_); }
+    void ResetZoom();
+    // Null when the file's ranges are shown: then the drawing is exactly the
+    // plain pass.
+    const ViewRanges* zoomedRanges(ViewRanges& storage) const;
+
+    // The plot at the view's size, exactly as the screen shows it at scale 1.
+    QImage PlotImage();
+
+    LiveReload& liveReload() { return *liveReload_; }
+
   signals:
     void busyChanged(bool busy, const QString& waitingFor);
     void printed();
+    // What the status bar shows for the mouse; empty off the plot area.
+    void readoutChanged(const QString& text);
+    void zoomChanged(bool zoomed);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
   private:
     std::unique_ptr<PlotState> state_;
@@ -77,6 +104,16 @@ class CZelkView : public QWidget {
     std::unique_ptr<QPrinter> printer_;
     DialogRunner dialogRunner_;
     QImage frame_;  // the picture of the last paint, reused while the size stays
+    ZoomState zoom_;
+    enum class Drag { None, Band, Pan };
+    Drag drag_ = Drag::None;
+    QPoint dragStart_;
+    QPoint dragLast_;
+    QRubberBand* band_ = nullptr;
+    std::unique_ptr<LiveReload> liveReload_;
+
+    void ShowReadout(const QPoint& at);
+    void ZoomChanged();
 };
 
 }  // namespace zelk

@@ -24,6 +24,9 @@ void PixelCanvas::Fill(int x, int y, int cx, int cy, std::uint32_t pixel) {
     const auto y0 = std::max<std::int64_t>(y, 0);
     const auto x1 = std::min<std::int64_t>(static_cast<std::int64_t>(x) + cx, width_);
     const auto y1 = std::min<std::int64_t>(static_cast<std::int64_t>(y) + cy, height_);
+    if (x0 >= x1 || y0 >= y1) {
+        return;  // wholly outside the image
+    }
     for (auto row = y0; row < y1; ++row) {
         std::uint32_t* p = bits_ + row * stride_;
         std::fill(p + x0, p + x1, pixel);
@@ -54,9 +57,10 @@ void PixelCanvas::Line(int x0, int y0, int x1, int y1, const Pen& pen, int& phas
     const int lead = brush / 2;  // the brush covers [p - lead, p - lead + brush)
     const std::int64_t steps = brush > 1 ? major + 1 : major;
 
-    // Steps whose brush can touch the image along the major axis.
-    const std::int64_t lo = -lead;
-    const std::int64_t hi = extentMajor - 1 + (brush - 1 - lead);
+    // Steps whose brush can touch the image along the major axis: the brush
+    // at p covers [p - lead, p - lead + brush).
+    const std::int64_t lo = lead - brush + 1;
+    const std::int64_t hi = extentMajor - 1 + lead;
     std::int64_t iFirst = 0;
     std::int64_t iLast = steps - 1;
     if (sMajor > 0) {
@@ -72,9 +76,19 @@ void PixelCanvas::Line(int x0, int y0, int x1, int y1, const Pen& pen, int& phas
         std::int64_t q = 0;
         std::int64_t e = major;
         if (iFirst > 0) {  // clipped: one division finds the entry point
-            const std::int64_t num = 2 * iFirst * minor + major;
-            q = num / (2 * major);
-            e = num % (2 * major);
+            // iFirst * minor < 2^64 since both are below 2^32; the doubled sum
+            // of the formula above is not, so split it into quotient and
+            // remainder by major first.
+            const std::uint64_t t =
+                static_cast<std::uint64_t>(iFirst) * static_cast<std::uint64_t>(minor);
+            const auto m = static_cast<std::uint64_t>(major);
+            q = static_cast<std::int64_t>(t / m);
+            const auto r = static_cast<std::int64_t>(t % m);
+            e = 2 * r + major;
+            if (e >= 2 * major) {
+                e -= 2 * major;
+                ++q;
+            }
         }
         const int dotPeriod = kDotOn + kDotOff;
         int dot = static_cast<int>((phase + iFirst) % dotPeriod);

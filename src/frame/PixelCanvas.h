@@ -9,6 +9,7 @@
 // Every coordinate is clipped here; lines far outside the image cost no more
 // than the part that crosses it.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zelk {
@@ -34,6 +35,9 @@ class PixelCanvas {
     // Draws from (x0, y0) to (x1, y1). phase is the position in the dot
     // pattern at the first pixel and is advanced past the line.
     void Line(int x0, int y0, int x1, int y1, const Pen& pen, int& phase);
+
+    // One pixel, when it lies inside the image.
+    void Point(int x, int y, std::uint32_t pixel) { Plot(x, y, pixel); }
 
     int width() const { return width_; }
     int height() const { return height_; }

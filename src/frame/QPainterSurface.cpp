@@ -13,12 +13,6 @@ QColor ToQColor(Colour c) {
     return QColor(RedOf(c), GreenOf(c), BlueOf(c));
 }
 
-// An opaque pixel of the 32-bit image formats.
-std::uint32_t ToArgb(Colour c) {
-    return 0xFF000000u | (static_cast<std::uint32_t>(RedOf(c)) << 16) |
-           (static_cast<std::uint32_t>(GreenOf(c)) << 8) | static_cast<std::uint32_t>(BlueOf(c));
-}
-
 // Image memory can be written directly only when nothing would have changed
 // what the painter itself writes there.
 std::optional<PixelCanvas> DirectCanvas(QPainter& painter) {
@@ -74,7 +68,9 @@ QFont QPainterSurface::PlotFont() {
 QPainterSurface::QPainterSurface(QPainter& painter, Lines lines)
     : painter_(painter), background_(RGB(255, 255, 255)) {
     if (lines == Lines::Auto) {
-        canvas_ = DirectCanvas(painter_);
+        if (const std::optional<PixelCanvas> canvas = DirectCanvas(painter_)) {
+            pixels_.emplace(*canvas, nullptr);  // text is drawn by Qt below
+        }
     }
     const int type = painter_.device() != nullptr ? painter_.device()->devType() : 0;
     pixelDevice_ =
@@ -93,7 +89,6 @@ QPainterSurface::QPainterSurface(QPainter& painter, Lines lines)
     textAscent_ = metrics.ascent();
     textHeight_ = metrics.height();
     pens_.push_back({PS_SOLID, 1, RGB(0, 0, 0)});  // a device context's default pen
-    UpdateCanvasPen();
     run_.reserve(4096);
 }
 
@@ -147,28 +142,22 @@ void QPainterSurface::Flush() {
     run_.clear();
 }
 
-void QPainterSurface::UpdateCanvasPen() {
-    const PenState& current = pens_.back();
-    const int width = current.width < 1 ? 1 : current.width;
-    canvasPen_ = {ToArgb(current.colour), ToArgb(background_), width,
-                  current.style == PS_DOT && width == 1};
-}
-
 void QPainterSurface::FillSolidRect(int x, int y, int cx, int cy, Colour colour) {
     Flush();
-    if (canvas_) {
-        canvas_->Fill(x, y, cx, cy, ToArgb(colour));
+    if (pixels_) {
+        pixels_->FillSolidRect(x, y, cx, cy, colour);
     } else if (cx > 0 && cy > 0) {
         painter_.fillRect(x, y, cx, cy, ToQColor(colour));
     }
     background_ = colour;
-    UpdateCanvasPen();
 }
 
 void QPainterSurface::MoveTo(int x, int y) {
     Flush();
     current_ = QPoint(x, y);
-    dotPhase_ = 0;
+    if (pixels_) {
+        pixels_->MoveTo(x, y);
+    }
 }
 
 void QPainterSurface::LineTo(int x, int y) {
@@ -176,8 +165,8 @@ void QPainterSurface::LineTo(int x, int y) {
     if (to == current_) {
         return;  // a line of no length draws nothing
     }
-    if (canvas_) {
-        canvas_->Line(current_.x(), current_.y(), x, y, canvasPen_, dotPhase_);
+    if (pixels_) {
+        pixels_->LineTo(x, y);
         current_ = to;
         return;
     }
@@ -202,7 +191,9 @@ void QPainterSurface::TextOut(int x, int y, std::string_view text) {
 void QPainterSurface::SelectNewPen(int style, int width, Colour colour) {
     Flush();
     pens_.push_back({style, width, colour});
-    UpdateCanvasPen();
+    if (pixels_) {
+        pixels_->SelectNewPen(style, width, colour);
+    }
 }
 
 void QPainterSurface::RestorePen() {
@@ -210,7 +201,9 @@ void QPainterSurface::RestorePen() {
     if (pens_.size() > 1) {
         pens_.pop_back();
     }
-    UpdateCanvasPen();
+    if (pixels_) {
+        pixels_->RestorePen();
+    }
 }
 
 }  // namespace zelk

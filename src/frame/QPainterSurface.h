@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "frame/PixelCanvas.h"
+#include "frame/PixelSurface.h"
 #include "plot/Surface.h"
 
 class QPainter;
@@ -55,7 +56,7 @@ class QPainterSurface : public Surface {
     void Flush();
 
     // True when lines and fills go straight into image memory.
-    bool direct() const { return canvas_.has_value(); }
+    bool direct() const { return pixels_.has_value(); }
 
     // The font of the labels and texts.
     static QFont PlotFont();
@@ -71,14 +72,11 @@ class QPainterSurface : public Surface {
         Colour colour;
     };
     void ApplyPen(const QPen& pen);
-    void UpdateCanvasPen();
 
     QPainter& painter_;
-    std::optional<PixelCanvas> canvas_;
-    bool pixelDevice_ = false;  // whole device pixels, no scaling
+    std::optional<PixelSurface> pixels_;  // fills, lines and pens on image memory
+    bool pixelDevice_ = false;            // whole device pixels, no scaling
     static constexpr int kMaxBrushWidth = 4;
-    PixelCanvas::Pen canvasPen_{};  // pens_.back() and background_ as pixels
-    int dotPhase_ = 0;
     std::vector<PenState> pens_;  // back() is the current pen
     Colour background_;
     QPoint current_;

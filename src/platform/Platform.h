@@ -4,8 +4,10 @@
 // implementation per platform (Platform_posix.cpp, Platform_win32.cpp).
 // Programs are always started with argument vectors, never through a shell.
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ProgramRun.h"
@@ -22,6 +24,35 @@ std::string WindowsDirectory();
 // Copies from over to, replacing an existing file.
 bool CopyFile(const std::string& from, const std::string& to);
 bool DeleteFile(const std::string& path);
+
+// Replaces path with exactly bytes: they go to a new file in the same folder,
+// which is flushed and then renamed over path, so path holds either its old
+// bytes or the new ones, never a mix. An existing file keeps its permissions;
+// a link named path is replaced by a plain file, never written through.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// An exclusive lock on the file at path (created when missing), tried once
+// and never waited for. The system releases it when the process ends, however
+// it ends, so a lock never outlives its holder. The holder removes the file
+// on release.
+class FileLock {
+  public:
+    enum class State {
+        Held,
+        Busy,         // another process holds it
+        Unavailable,  // the file cannot be created or locked here
+    };
+    explicit FileLock(const std::string& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    State state() const { return state_; }
+
+  private:
+    std::string path_;
+    State state_ = State::Unavailable;
+    std::intptr_t handle_ = -1;
+};
 
 // dir joined with name by the platform's separator; an absolute name is used
 // as it is.

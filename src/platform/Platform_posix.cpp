@@ -1,8 +1,10 @@
 // The platform layer on Linux and other POSIX systems.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,7 +13,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/PathRules.h"
 #include "platform/Platform.h"
@@ -102,6 +107,16 @@ std::string FindOnPath(const std::string& name) {
     return name;
 }
 
+// The path a program is started from. A relative name that begins with "-"
+// would reach a script's interpreter as an option ("/bin/sh -dash.sh"), so it
+// is started as "./-name"; the argument vector is not touched.
+std::string ExecPath(const std::string& program) {
+    if (!program.empty() && program.front() == '-') {
+        return "./" + program;
+    }
+    return program;
+}
+
 int ExitCodeOf(int status) {
     if (WIFEXITED(status)) {
         return WEXITSTATUS(status);
@@ -110,6 +125,131 @@ int ExitCodeOf(int status) {
         return 128 + WTERMSIG(status);  // as a shell reports it
     }
     return -1;
+}
+
+// Why program cannot be started, in words, found before starting it: a
+// missing file, a folder, no execute permission, or a text file without a
+// "#!" line (which posix_spawn may report only through the child). Empty when
+// nothing speaks against starting it.
+std::string CheckStartable(const std::string& path, int& error) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        error = path.empty() ? ENOENT : errno;
+        return error == ENOENT || error == ENOTDIR ? "not found" : std::strerror(error);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        error = EISDIR;
+        return "not a program: a folder";
+    }
+    if (::access(path.c_str(), X_OK) != 0) {
+        error = errno;
+        return error == EACCES ? "not executable (no permission)" : std::strerror(error);
+    }
+    Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.get() < 0) {
+        return {};  // execute-only: let the system decide
+    }
+    char head[256];
+    ssize_t n = 0;
+    do {
+        n = ::read(file.get(), head, sizeof head);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        return {};
+    }
+    const std::string_view start(head, static_cast<std::size_t>(n));
+    const bool script = start.substr(0, 2) == "#!";
+    const bool binary = start.find('\0') != std::string_view::npos || start.substr(0, 4) ==
+                                                                          "\x7f"
+                                                                          "ELF";
+    if (!script && !binary) {
+        // Text (or nothing) without "#!": the system cannot run it, and a
+        // shell would have to guess what it is.
+        error = ENOEXEC;
+        return "not a program: a script needs a #! line";
+    }
+    return {};
+}
+
+// The reason for an error that posix_spawn itself reported.
+std::string SpawnFailure(const std::string& path, int error) {
+    switch (error) {
+        case EACCES:
+            return "not executable (no permission)";
+        case ENOEXEC:
+            return "not a program: a script needs a #! line";
+        case ENOENT: {
+            // The file was there a moment ago: a script's interpreter is missing.
+            std::string line;
+            Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+            char head[256];
+            const ssize_t n = file.get() < 0 ? -1 : ::read(file.get(), head, sizeof head);
+            if (n > 2 && head[0] == '#' && head[1] == '!') {
+                line.assign(head + 2, static_cast<std::size_t>(n) - 2);
+                line = line.substr(0, line.find_first_of("\r\n"));
+                const std::size_t first = line.find_first_not_of(" \t");
+                line = first == std::string::npos ? std::string() : line.substr(first);
+                return "the interpreter of its #! line was not found: " +
+                       line.substr(0, line.find_first_of(" \t"));
+            }
+            return "not found";
+        }
+        default:
+            return std::strerror(error);
+    }
+}
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Waits for the pipe for at most timeout, then hands everything it holds to
+// onOutput, up to a bound so that stop requests are still seen while a
+// program floods. False once every writer has closed the pipe.
+bool PumpOutput(int fd, std::vector<char>& buffer, int timeoutMs,
+                const std::function<void(std::string_view)>& onOutput) {
+    pollfd watched{fd, POLLIN, 0};
+    const int ready = ::poll(&watched, 1, timeoutMs);
+    if (ready <= 0) {
+        return true;  // nothing yet, or interrupted
+    }
+    constexpr std::size_t kBound = 16u << 20;
+    std::size_t taken = 0;
+    while (taken < kBound) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n > 0) {
+            taken += static_cast<std::size_t>(n);
+            if (onOutput) {
+                onOutput(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+            }
+            continue;
+        }
+        if (n == 0) {
+            return false;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        return errno == EAGAIN || errno == EWOULDBLOCK;
+    }
+    return true;
+}
+
+// True when the program with this pid has ended (it is then a zombie, not yet
+// reaped, so its process group id cannot be reused meanwhile).
+bool HasEnded(pid_t pid) {
+    siginfo_t info{};
+    for (;;) {
+        info.si_pid = 0;
+        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
+            return info.si_pid == pid;
+        }
+        if (errno != EINTR) {
+            return true;  // cannot be waited for: treat as ended
+        }
+    }
 }
 
 }  // namespace
@@ -190,6 +330,74 @@ bool DeleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    struct stat existing {};
+    const bool replacing = ::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+    // A fresh name beside the target, created exclusively: nothing planted
+    // there is followed or reused. Mode 0666 less the umask, as any new file.
+    static unsigned counter = 0;
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = path + ".zelk-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    Fd out(fd);
+    if (out.get() < 0) {
+        return false;
+    }
+    bool ok = WriteAll(out.get(), bytes.data(), bytes.size());
+    if (ok && replacing) {
+        ok = ::fchmod(out.get(), existing.st_mode & 07777) == 0;
+    }
+    ok = ok && ::fsync(out.get()) == 0;
+    ok = out.Close() && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+    }
+    return ok;
+}
+
+FileLock::FileLock(const std::string& path)
+    : path_(IsAbsolutePath(path) ? path : JoinPath(CurrentDirectory(), path)) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            return;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK) {
+                state_ = State::Busy;
+            }
+            return;
+        }
+        // The holder before us removes the file as it lets go; a lock on a
+        // file that no longer has this name would lock nothing.
+        struct stat opened {};
+        struct stat named {};
+        if (::fstat(fd, &opened) == 0 && ::stat(path_.c_str(), &named) == 0 &&
+            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
+            handle_ = fd;
+            state_ = State::Held;
+            return;
+        }
+        ::close(fd);
+    }
+}
+
+FileLock::~FileLock() {
+    if (state_ == State::Held) {
+        ::unlink(path_.c_str());
+        ::close(static_cast<int>(handle_));
+    }
+}
+
 std::string JoinPath(const std::string& dir, const std::string& name) {
     return rules::JoinPosix(dir, name);
 }
@@ -248,8 +456,9 @@ int LaunchAndWait(const std::string& program, const std::vector<std::string>& ar
     ::posix_spawnattr_setsigdefault(&attributes, &signals);
     ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
+    const std::string path = ExecPath(program);
     const int spawned =
-        ::posix_spawn(&pid, program.c_str(), nullptr, &attributes, args.data(), environ);
+        ::posix_spawn(&pid, path.c_str(), nullptr, &attributes, args.data(), environ);
     ::posix_spawnattr_destroy(&attributes);
     if (spawned != 0) {
         return -1;
@@ -269,6 +478,147 @@ int LaunchAndWait(const std::string& program, const std::vector<std::string>& ar
         whileWaiting();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+ProgramEnd RunProgram(const std::string& program, const std::vector<std::string>& argv,
+                      const RunHooks& hooks) {
+    const Clock::time_point start = Clock::now();
+    ProgramEnd end;
+    const std::string path = ExecPath(program);
+    int error = 0;
+    end.reason = CheckStartable(path, error);
+    if (!end.reason.empty()) {
+        end.how = ProgramEnd::How::NotStarted;
+        end.code = error;
+        return end;
+    }
+
+    int pipeEnds[2] = {-1, -1};
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        end.code = errno;
+        end.reason = std::strerror(end.code);
+        return end;
+    }
+    Fd output(pipeEnds[0]);
+    Fd input(pipeEnds[1]);
+
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+
+    // Standard input from the null device, standard output and error on the
+    // one pipe (dup2 clears close-on-exec on the copies).
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&actions, input.get(), 1);
+    ::posix_spawn_file_actions_adddup2(&actions, input.get(), 2);
+    // Its own process group, so a stop reaches whatever it started too;
+    // default signal handling and nothing blocked, whatever Zelk set up.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setpgroup(&attributes, 0);
+    sigset_t signals;
+    sigemptyset(&signals);
+    ::posix_spawnattr_setsigmask(&attributes, &signals);
+    sigfillset(&signals);
+    ::posix_spawnattr_setsigdefault(&attributes, &signals);
+    ::posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    const int spawned =
+        ::posix_spawn(&pid, path.c_str(), &actions, &attributes, args.data(), environ);
+    ::posix_spawnattr_destroy(&attributes);
+    ::posix_spawn_file_actions_destroy(&actions);
+    input.Close();
+    if (spawned != 0) {
+        end.code = spawned;
+        end.reason = SpawnFailure(path, spawned);
+        return end;
+    }
+    ::fcntl(output.get(), F_SETFL, ::fcntl(output.get(), F_GETFL) | O_NONBLOCK);
+
+    std::vector<char> buffer(1u << 20);
+    bool pipeOpen = true;
+    bool stopping = false;
+    bool killed = false;
+    Clock::time_point stopAt{};
+    Clock::time_point lastWhileWaiting = start;
+    const auto tick = std::chrono::milliseconds(20);
+    const auto maybeWhileWaiting = [&](bool now) {
+        if (hooks.whileWaiting && (now || Clock::now() - lastWhileWaiting >= tick)) {
+            hooks.whileWaiting();
+            lastWhileWaiting = Clock::now();
+        }
+    };
+    const auto checkStop = [&] {
+        if (!stopping && hooks.stopRequested && hooks.stopRequested()) {
+            stopping = true;
+            stopAt = Clock::now();
+            ::killpg(pid, SIGTERM);
+        }
+        if (stopping && !killed && Clock::now() - stopAt >= hooks.grace) {
+            killed = true;
+            ::killpg(pid, SIGKILL);
+        }
+    };
+
+    while (!HasEnded(pid)) {
+        if (pipeOpen) {
+            pipeOpen =
+                PumpOutput(output.get(), buffer, static_cast<int>(tick.count()), hooks.onOutput);
+        } else {
+            std::this_thread::sleep_for(tick);
+        }
+        maybeWhileWaiting(false);
+        checkStop();
+    }
+
+    // The program has ended. What it wrote before is still in the pipe; what
+    // it started and left running belongs to the run too and is ended now, so
+    // that nothing keeps the pipe open or goes on computing unseen.
+    if (pipeOpen) {
+        pipeOpen = PumpOutput(output.get(), buffer, 0, hooks.onOutput);
+    }
+    if (!killed) {
+        ::killpg(pid, SIGTERM);
+    }
+    const Clock::time_point leaderEnd = Clock::now();
+    while (pipeOpen && !killed && Clock::now() - leaderEnd < hooks.grace) {
+        pipeOpen = PumpOutput(output.get(), buffer, static_cast<int>(tick.count()), hooks.onOutput);
+        maybeWhileWaiting(false);
+        checkStop();
+    }
+    ::killpg(pid, SIGKILL);
+    // A process that left the group may still hold the pipe: read what comes
+    // for a moment, then stop listening.
+    const Clock::time_point killedAt = Clock::now();
+    while (pipeOpen && Clock::now() - killedAt < std::chrono::milliseconds(500)) {
+        pipeOpen = PumpOutput(output.get(), buffer, static_cast<int>(tick.count()), hooks.onOutput);
+    }
+
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    end.seconds = SecondsSince(start);
+    if (WIFSIGNALED(status)) {
+        end.how = ProgramEnd::How::Signalled;
+        end.code = WTERMSIG(status);
+        const char* name = ::strsignal(end.code);
+        end.reason = name != nullptr ? name : "signal " + std::to_string(end.code);
+    } else {
+        end.how = ProgramEnd::How::Exited;
+        end.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    if (stopping) {
+        end.how = ProgramEnd::How::Stopped;
+        end.reason = "stopped";
+    }
+    maybeWhileWaiting(true);
+    return end;
 }
 
 }  // namespace zelk::platform

@@ -7,6 +7,7 @@
 #include "plot/CPlotter.h"
 #include "plot/NumberFormat.h"
 #include "plot/PixelMath.h"
+#include "plot/PlotView.h"
 
 namespace zelk {
 
@@ -32,6 +33,8 @@ struct Pass {
     const CPlotter& plotter;
     Surface& dc;
     bool logScale;
+    float xLo;
+    float xHi;
     float yLo;
     float yHi;
     std::array<float, 2> baseX;
@@ -66,12 +69,12 @@ struct Pass {
     }
 
     void Polyline(int count, const float* xs, const float* ys, Colour colour, int style) {
-        plotter.DrawPolyline(dc, s.clientWidth, s.clientHeight, s.xMin, s.xMax, yLo, yHi, count, xs,
-                             ys, colour, style);
+        plotter.DrawPolyline(dc, s.clientWidth, s.clientHeight, xLo, xHi, yLo, yHi, count, xs, ys,
+                             colour, style);
     }
 
     void Curve(int count, const float* xs, Colour colour, int kind, int style) {
-        plotter.DrawCurve(dc, s.clientWidth, s.clientHeight, s.xMin, s.xMax, yLo, yHi, count, xs,
+        plotter.DrawCurve(dc, s.clientWidth, s.clientHeight, xLo, xHi, yLo, yHi, count, xs,
                           s.plotY.data(), colour, kind, style);
     }
 
@@ -136,13 +139,8 @@ struct Pass {
 }  // namespace
 
 void DrawPass(PlotState& state, const CPlotter& plotter, Surface& target) {
-    Pass pass{state,
-              plotter,
-              target,
-              state.scaleType == 2,
-              state.yMin,
-              state.yMax,
-              {state.xMin, state.xMax}};
+    Pass pass{state,      plotter,    target,     state.scaleType == 2,    state.xMin,
+              state.xMax, state.yMin, state.yMax, {state.xMin, state.xMax}};
     if (pass.logScale) {
         // A non-positive limit has no logarithm; it gives -inf or NaN, which
         // the plotter treats as a plot without a usable y axis.
@@ -157,10 +155,13 @@ void DrawPass(PlotState& state, const CPlotter& plotter, Surface& target) {
     if (state.experimentFlag > 0) {
         pass.Experimental();
     }
-    if (state.fitRunCount <= 0) {
+    // A run that is still going has nothing to show yet.
+    if (state.fitRunCount - (state.fitRunning ? 1 : 0) <= 0) {
         return;
     }
-    pass.Fitted();
+    if (state.resultCurrent) {
+        pass.Fitted();
+    }
     if (state.snapshotCount > 0) {
         pass.Previous();
         if (state.experimentFlag > 0) {
@@ -168,9 +169,54 @@ void DrawPass(PlotState& state, const CPlotter& plotter, Surface& target) {
         }
     }
     if (state.experimentFlag > 0) {
-        pass.EpsText(19, " EPS = ", state.eps, 11);
+        if (state.epsCurrent) {
+            pass.EpsText(19, " EPS = ", state.eps, 11);
+        }
         pass.Marker(state.markerX1);
         pass.Marker(state.markerX2);
+    }
+}
+
+void DrawPass(PlotState& state, const CPlotter& plotter, Surface& target, const ViewRanges* view) {
+    if (view == nullptr) {
+        DrawPass(state, plotter, target);
+        return;
+    }
+    const float xLo = ToSingle(view->xMin);
+    const float xHi = ToSingle(view->xMax);
+    Pass pass{state,
+              plotter,
+              target,
+              state.scaleType == 2,
+              xLo,
+              xHi,
+              ToSingle(view->yLo),
+              ToSingle(view->yHi),
+              {xLo, xHi}};
+    // The frame without ticks: the zoomed view's own ticks and labels are
+    // drawn over the margins once the curves are in place.
+    plotter.DrawFrame(target, state.clientWidth, state.clientHeight, xLo, xHi, pass.yLo, pass.yHi,
+                      0.0f, 0.0f);
+    if (state.experimentFlag > 0) {
+        pass.Experimental();
+    }
+    const bool fitted = state.fitRunCount > 0;
+    if (fitted) {
+        pass.Fitted();
+        if (state.snapshotCount > 0) {
+            pass.Previous();
+        }
+        if (state.experimentFlag > 0) {
+            pass.Marker(state.markerX1);
+            pass.Marker(state.markerX2);
+        }
+    }
+    DrawViewFrameOverlay(target, state.clientWidth, state.clientHeight, *view);
+    if (fitted && state.experimentFlag > 0) {
+        if (state.snapshotCount > 0) {
+            pass.EpsText(4, " EPSs= ", state.epsPrevious, 10);
+        }
+        pass.EpsText(19, " EPS = ", state.eps, 11);
     }
 }
 

@@ -39,6 +39,14 @@ public:
     // fit-run panel in the GUI, standard error elsewhere.
     virtual void ShowNotice(const std::string& text) { (void)text; }
 
+    // A yes/no question in a modal box with the application title as caption
+    // and No as the default button; true for Yes. A host with no one to ask
+    // answers No.
+    virtual bool AskYesNo(const std::string& text) {
+        (void)text;
+        return false;
+    }
+
     // Shows text (its first line always "Invalid parameters file", then the
     // file and what was missing) and, once it is closed, ends the process with
     // exit status 1. Never returns: the GUI exits, other hosts throw

@@ -72,6 +72,14 @@ struct PlotState {
     float stackFactor = 0.0f;
     float stackOffset = 0.0f;
     std::int32_t experimentFlag = 0;
+    // Whether what the result set and eps hold may be drawn as the current
+    // fit. A fit command clears them when its run left no result file, or no
+    // EPS.res of its own; a read of the files sets them again. While a fit
+    // run is going (fitRunning) the newest run is not counted yet, so the plot
+    // shows the state from before it.
+    bool fitRunning = false;
+    bool resultCurrent = true;
+    bool epsCurrent = true;
     ReadCache readCache;  // the curve reader's last parses; see ReadCurveFiles
 };
 

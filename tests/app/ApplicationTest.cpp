@@ -8,9 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "app/CAboutDlg.h"
 #include "app/CZelkApp.h"
@@ -28,9 +31,10 @@ class Application : public ::testing::Test {
   protected:
     void SetUp() override {
         app.chooseOpenFile = [this] { return openChoice; };
+        // The names the user gives, one a question; then Cancel.
         app.chooseSaveFile = [this] {
             ++saveQuestions;
-            return saveChoice;
+            return saveChoices.isEmpty() ? QString() : saveChoices.takeFirst();
         };
         app.runDialog = [this](QDialog& dialog) {
             shownDialogs.push_back(&dialog);
@@ -41,6 +45,7 @@ class Application : public ::testing::Test {
             return 0;
         };
         app.reportError = [this](const QString& text) { errors << text; };
+        app.hasTerminal = [this] { return terminal; };
     }
 
     void Start(const QStringList& args = {}) {
@@ -61,12 +66,14 @@ class Application : public ::testing::Test {
 
     QTemporaryDir dir;
     CZelkApp app;
-    QString openChoice, saveChoice;
+    QString openChoice;
+    QStringList saveChoices;
     int saveQuestions = 0;
     std::vector<QDialog*> shownDialogs;
     QString aboutTitle;
     QStringList aboutTexts;
     QStringList errors;
+    bool terminal = true;
 };
 
 TEST_F(Application, StartsWithAnUntitledDocumentAndAShownWindow) {
@@ -101,6 +108,7 @@ class FailedStartTest : public ::testing::TestWithParam<FailedStart> {};
 
 TEST_P(FailedStartTest, EndsWithoutShowingTheWindow) {
     CZelkApp app;
+    app.hasTerminal = [] { return true; };
     EXPECT_EQ(app.InitInstance(GetParam().args), GetParam().status);
     EXPECT_TRUE(app.mainFrame() == nullptr || !app.mainFrame()->isVisible());
 }
@@ -116,6 +124,52 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Application, TaskFolderWithoutTaskFileEndsStartUp) {
     EXPECT_EQ(app.InitInstance({"--task", dir.path()}), 1);
+}
+
+// Started from a desktop, nobody reads standard error: what ends start-up is
+// shown in a box as well.
+TEST_F(Application, StartUpFailureIsShownInABoxWithoutATerminal) {
+    struct Case {
+        QStringList args;
+        const char* box;  // how the box's text starts
+    };
+    const Case cases[] = {
+        {{"/no/such/file.dat"}, "Cannot open /no/such/file.dat"},
+        {{"/p", "/no/such/file.dat"}, "Cannot open /no/such/file.dat"},
+        {{"--task", "/no/such/dir"}, "/no/such/dir is not a folder"},
+    };
+    for (const Case& c : cases) {
+        for (const bool withTerminal : {true, false}) {
+            CZelkApp fresh;
+            QStringList shown;
+            fresh.reportError = [&shown](const QString& text) { shown << text; };
+            fresh.hasTerminal = [withTerminal] { return withTerminal; };
+            EXPECT_EQ(fresh.InitInstance(c.args), 1);
+            if (withTerminal) {
+                EXPECT_TRUE(shown.isEmpty());
+            } else {
+                ASSERT_EQ(shown.size(), 1) << c.box;
+                EXPECT_TRUE(shown[0].startsWith(c.box)) << shown[0].toStdString();
+            }
+        }
+    }
+}
+
+// "&Set Task" says so when the axis file is missing; loading a task from the
+// command line must too, not show a blank plot without a word.
+TEST_F(Application, TaskWithoutItsAxisFileSaysSo) {
+    testing::SampleTask task;
+    QFile::remove(task.File("axis.inp"));
+    QStringList boxes;
+    QTimer::singleShot(0, [&boxes] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    Start({"--task", task.path()});
+    EXPECT_EQ(boxes, QStringList{"CAN NOT FIND FILE: fileAXIS\naxis.inp"});
+    EXPECT_EQ(state().experimental.curveCount, 2);
 }
 
 TEST_F(Application, TaskOptionLoadsTheTaskAndMakesItsFolderCurrent) {
@@ -146,42 +200,66 @@ TEST_F(Application, CtrlNAfterAFitResetsTheCountersAndKeepsTheTask) {
 
 TEST_F(Application, CtrlSAsksForANameAndWritesAnEmptyFile) {
     Start();
-    saveChoice = dir.filePath("saved.zelk");
-    WriteFile(saveChoice, "previous content");
+    const QString saved = dir.filePath("saved.zelk");
+    saveChoices = {saved};
     QTest::keyClick(app.mainFrame()->view(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(saveQuestions, 1);
-    EXPECT_EQ(QFileInfo(saveChoice).size(), 0);
+    EXPECT_TRUE(QFileInfo::exists(saved));
+    EXPECT_EQ(QFileInfo(saved).size(), 0);
     EXPECT_EQ(caption(), "saved.zelk - Zelk");
     // Once named, the document is saved under its name without a question.
     app.OnFileSave();
     EXPECT_EQ(saveQuestions, 1);
+    EXPECT_TRUE(errors.isEmpty());
 }
 
-// Ctrl+O followed by Ctrl+S must not wipe the opened file: its content is
-// kept unless the user names a file to write.
-TEST_F(Application, SaveOfAnOpenedFileWithContentAsksFirst) {
+// Ctrl+O, Ctrl+S, and the same name chosen again (the save dialog offers it
+// and asks only whether to replace it): a save writes an empty file, so a
+// file with content is never its target. The user is told why and asked
+// for another name.
+TEST_F(Application, SaveNeverEmptiesAFileWithContent) {
+    struct Case {
+        QStringList choices;  // the names given, in turn; then Cancel
+        int questions;
+        int refusals;
+        const char* caption;
+    };
+    const Case cases[] = {
+        {{}, 1, 1, "START_A.INP - Zelk"},
+        {{"START_A.INP"}, 2, 2, "START_A.INP - Zelk"},
+        {{"START_A.INP", "other.dat", "copy.zelk"}, 3, 3, "copy.zelk - Zelk"},
+        {{"empty.zelk"}, 1, 1, "empty.zelk - Zelk"},
+    };
     Start();
-    openChoice = dir.filePath("START_A.INP");
-    WriteFile(openChoice, "task line\n");
-    app.OnFileOpen();
-    ASSERT_EQ(caption(), "START_A.INP - Zelk");
-    saveChoice.clear();
-    QTest::keyClick(app.mainFrame()->view(), Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(saveQuestions, 1);
-    EXPECT_EQ(QFileInfo(openChoice).size(), 10);
-    EXPECT_EQ(caption(), "START_A.INP - Zelk");
-    // A name the user chose is written, empty, as any save.
-    saveChoice = dir.filePath("copy.zelk");
-    app.OnFileSave();
-    EXPECT_EQ(saveQuestions, 2);
-    EXPECT_EQ(QFileInfo(saveChoice).size(), 0);
-    EXPECT_EQ(QFileInfo(openChoice).size(), 10);
-    EXPECT_EQ(caption(), "copy.zelk - Zelk");
+    for (const Case& c : cases) {
+        openChoice = dir.filePath("START_A.INP");
+        WriteFile(openChoice, "task line\n");
+        WriteFile(dir.filePath("other.dat"), "1 2\n");
+        WriteFile(dir.filePath("empty.zelk"));
+        app.OnFileOpen();
+        ASSERT_EQ(caption(), "START_A.INP - Zelk");
+        saveQuestions = 0;
+        errors.clear();
+        saveChoices.clear();
+        for (const QString& name : c.choices) {
+            saveChoices << dir.filePath(name);
+        }
+        QTest::keyClick(app.mainFrame()->view(), Qt::Key_S, Qt::ControlModifier);
+        EXPECT_EQ(saveQuestions, c.questions) << c.caption;
+        ASSERT_EQ(errors.size(), c.refusals) << c.caption;
+        EXPECT_TRUE(errors[0].startsWith(QDir::toNativeSeparators(openChoice) +
+                                         " is not saved over.\nIt has content"))
+            << errors[0].toStdString();
+        EXPECT_EQ(QFileInfo(openChoice).size(), 10);
+        EXPECT_EQ(QFileInfo(dir.filePath("other.dat")).size(), 4);
+        EXPECT_EQ(caption(), c.caption);
+    }
+    EXPECT_EQ(QFileInfo(dir.filePath("copy.zelk")).size(), 0);
 }
 
 TEST_F(Application, SaveCancelledWritesNothing) {
     Start();
-    saveChoice.clear();
+    saveChoices.clear();
     app.OnFileSave();
     EXPECT_EQ(caption(), "Untitled - Zelk");
     EXPECT_TRUE(errors.isEmpty());

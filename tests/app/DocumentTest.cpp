@@ -44,18 +44,30 @@ TEST(Document, OpenFailureLeavesTheDocumentAsItWas) {
     EXPECT_EQ(doc.title(), "kept.txt");
 }
 
-TEST(Document, SaveWritesAnEmptyFileEvenOverContent) {
+TEST(Document, SaveWritesAnEmptyFileButNeverOverContent) {
     QTemporaryDir dir;
     const QString path = dir.filePath("saved.zelk");
-    WriteFile(path, "old content");
     CZelkDoc doc;
-    ASSERT_TRUE(doc.OnSaveDocument(path));
+    bool hasContent = true;
+    ASSERT_TRUE(doc.OnSaveDocument(path, nullptr, &hasContent));
+    EXPECT_FALSE(hasContent);
     EXPECT_TRUE(QFileInfo::exists(path));
     EXPECT_EQ(QFileInfo(path).size(), 0);
     EXPECT_EQ(doc.title(), "saved.zelk");
+    // An empty file may be saved again; one with content is left alone.
+    ASSERT_TRUE(doc.OnSaveDocument(path));
+    const QString full = dir.filePath("full.zelk");
+    WriteFile(full, "old content");
     QString error;
-    EXPECT_FALSE(doc.OnSaveDocument(dir.filePath("no/such/folder/x"), &error));
+    EXPECT_FALSE(doc.OnSaveDocument(full, &error, &hasContent));
+    EXPECT_TRUE(hasContent);
     EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(QFileInfo(full).size(), 11);
+    EXPECT_EQ(doc.title(), "saved.zelk");
+    EXPECT_FALSE(doc.OnSaveDocument(dir.filePath("no/such/folder/x"), &error, &hasContent));
+    EXPECT_FALSE(hasContent);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(doc.OnSaveDocument(dir.path(), &error, &hasContent));
     EXPECT_EQ(doc.title(), "saved.zelk");
 }
 

@@ -21,7 +21,7 @@ struct EditorCase {
 
 const std::vector<EditorCase> kEditorCases = {
     {ID_MODEL, "model file.mod", &PlotState::modelFile, ""},
-    {ID_CALCOPT, "opt.inp", &PlotState::optFile, "CAN NOT FIND FILE: OPTFILE"},
+    {ID_CALCOPT, "opt.inp", &PlotState::optFile, "CAN NOT FIND FILE: OPTFILE\nopt.inp"},
     {ID_FITOPT, "FIT.INP", nullptr, "CAN NOT FIND FILE: FIT.INP"},
     {ID_ANGLE_SCALE, "Angle.inp", nullptr, "CAN NOT FIND FILE: Angle.inp"},
     {ID_ENERGY_SCALE, "Energy.inp", nullptr, "CAN NOT FIND FILE: Energy.inp"},

@@ -11,6 +11,10 @@
 namespace zelk::testing {
 namespace {
 
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
 std::string Placeholder() {
     std::string text;
     for (int i = 0; i < kPlaceholderLineCount; ++i) {
@@ -83,23 +87,25 @@ TEST_F(FitRunsTest, PlaceholderRunHandsOverThePlaceholderAndPutsTheInputBack) {
     EXPECT_EQ(state->result.y[2 * MAX_CURVES], 30.0f);
 }
 
-TEST_F(FitRunsTest, StaleBackupNeverOverwritesAnything) {
+TEST_F(FitRunsTest, WithoutFitInputBeforeTheRunThereIsNoneAfterIt) {
     // No FIT.INP: this run made no backup, so the old BUFF.RES stays where it
-    // is and FIT.INP is left with the placeholder.
+    // is, and the placeholder (and whatever the program made of it) goes.
     WriteText("BUFF.RES", "backup of an earlier run\n");
     FitterWritesResult();
     commands.Execute(ID_RUN_PLACEHOLDER_FIT);
     EXPECT_EQ(fitInputSeen, Placeholder());
     EXPECT_EQ(ReadText("BUFF.RES"), "backup of an earlier run\n");
-    EXPECT_EQ(ReadText("FIT.INP"), "changed by the fitting program\n");
+    EXPECT_FALSE(Exists("FIT.INP"));
+    EXPECT_EQ(host.messages, Strings{});
 }
 
 TEST_F(FitRunsTest, PlaceholderThatCannotBeWrittenStopsTheRun) {
     std::filesystem::create_directory("FIT.INP");  // in the way of the file
     WriteText("BUFF.RES", "backup of an earlier run\n");
     commands.Execute(ID_RUN_PLACEHOLDER_FIT);
-    EXPECT_EQ(host.messages,
-              Strings{"CAN NOT WRITE FILE: FIT.INP - the fitting program was not started"});
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(FirstLine(host.messages[0]),
+              "CAN NOT WRITE FILE: FIT.INP - the fitting program was not started");
     EXPECT_TRUE(host.launches.empty());
     EXPECT_EQ(ReadText("BUFF.RES"), "backup of an earlier run\n");
     EXPECT_EQ(state->fitRunCount, 1);
@@ -137,31 +143,44 @@ TEST_F(FitRunsTest, FailedChecksOnlyInformAndTheRunStillCounts) {
     std::filesystem::remove("fit prog");
     std::filesystem::remove("model.mod");
     for (int id : {ID_RUN_PLACEHOLDER_FIT, ID_RUN_EDITED_FIT}) {
-        host = RecordingHost();
-        // Nothing starts; a missing program is not reported a second time.
-        host.onLaunch = [](const RecordingHost::LaunchRecord& launch) {
-            return launch.program == kEditor ? 0 : -1;
-        };
-        WriteText("result.dat", "stale\n");
-        std::filesystem::remove("FIT.INP");
-        commands.Execute(id);
-        Strings expected = {"CAN NOT FIND *.exe file", "CAN NOT FIND MODEL file",
-                            "CAN NOT FIND fileRES", "fileRES - absent !!!"};
-        if (id == ID_RUN_EDITED_FIT) {
-            expected.insert(expected.begin(), "CAN NOT FIND FILE: FIT.INP");
+        for (bool staleResult : {false, true}) {
+            host = RecordingHost();
+            std::filesystem::remove("result.dat");
+            if (staleResult) {
+                WriteText("result.dat", kResultText);
+            }
+            std::filesystem::remove("FIT.INP");
+            commands.Execute(id);
+            // Without a fitting program nothing is deleted, written or
+            // started; a missing program is not reported a second time.
+            Strings expected = {"CAN NOT FIND *.exe file\nfit prog",
+                                "CAN NOT FIND MODEL file\nmodel.mod"};
+            if (!staleResult) {
+                expected.insert(expected.end(),
+                                {"CAN NOT FIND fileRES\nresult.dat", "fileRES - absent !!!"});
+            }
+            if (id == ID_RUN_EDITED_FIT) {
+                expected.insert(expected.begin(), "CAN NOT FIND FILE: FIT.INP");
+            }
+            EXPECT_EQ(host.messages, expected) << id;
+            EXPECT_EQ(Exists("result.dat"), staleResult);
+            EXPECT_FALSE(Exists("FIT.INP"));
+            EXPECT_EQ(LaunchedPrograms(), id == ID_RUN_EDITED_FIT ? Strings{kEditor} : Strings{});
+            // The result left by an earlier run is read but not drawn as
+            // this run's.
+            EXPECT_FALSE(state->resultCurrent);
+            EXPECT_FALSE(state->fitRunning);
+            EXPECT_GE(host.redraws, 1);
         }
-        EXPECT_EQ(host.messages, expected) << id;
-        EXPECT_FALSE(Exists("result.dat"));
-        EXPECT_GE(host.redraws, 1);
     }
-    EXPECT_EQ(state->fitRunCount, 2);
+    EXPECT_EQ(state->fitRunCount, 4);
 }
 
 TEST_F(FitRunsTest, ProgramThatIsThereButCannotStartIsReported) {
     host.onLaunch = [](const RecordingHost::LaunchRecord&) { return -1; };
     commands.Execute(ID_RUN_PLACEHOLDER_FIT);
     EXPECT_EQ(host.messages, (Strings{"CAN NOT START THE FITTING PROGRAM: fit prog",
-                                      "CAN NOT FIND fileRES", "fileRES - absent !!!"}));
+                                      "CAN NOT FIND fileRES\nresult.dat", "fileRES - absent !!!"}));
 }
 
 TEST_F(FitRunsTest, EditedRunOpensTheEditorFirstAndRunsInTheWorkingDirectory) {

@@ -155,6 +155,57 @@ TEST_F(NewModelTest, AbsoluteNameIsCopiedThere) {
     EXPECT_EQ(ReadText(target), "model left by the fit\n");
 }
 
+TEST_F(NewModelTest, TheTasksOwnFilesAreReplacedOnlyAfterAYes) {
+    struct Case {
+        std::string name;  // as typed
+        bool asked;
+    };
+    const Case cases[] = {
+        {"START_A.INP", true},  {"FIT.INP", true},    {"BUFF.RES", true},
+        {"exp.dat", true},      {"opt.inp", true},    {"axis.txt", true},
+        {"result.dat", true},   {"./exp.dat", true},  {"sub/../START_A.INP", true},
+        {"exp link.dat", true}, {"model.mod", false}, {"./model.mod", false},
+        {"other.inf", false},
+    };
+    std::filesystem::create_directory("sub");
+    std::filesystem::create_symlink("exp.dat", "exp link.dat");
+    state->modelFile = "model.mod";
+    state->expFile = "exp.dat";
+    state->optFile = "opt.inp";
+    state->axisFile = "axis.txt";
+    state->resFile = "result.dat";
+    for (const Case& c : cases) {
+        for (const bool yes : {false, true}) {
+            for (const char* own : {"START_A.INP", "FIT.INP", "BUFF.RES", "exp.dat", "opt.inp",
+                                    "axis.txt", "result.dat", "model.mod", "other.inf"}) {
+                WriteText(own, std::string("own ") + own + "\n");
+            }
+            host.questions.clear();
+            host.onQuestion = [yes](const std::string&) { return yes; };
+            UserAccepts(c.name, 0);
+            commands.Execute(ID_NEW_MODEL);
+            EXPECT_EQ(host.questions, c.asked ? Strings{"Replace " + c.name + "?"} : Strings{})
+                << c.name;
+            const bool copied = ReadText(c.name) == "model left by the fit\n";
+            EXPECT_EQ(copied, !c.asked || yes) << c.name << (yes ? " yes" : " no");
+        }
+    }
+    EXPECT_EQ(host.messages, Strings{});
+}
+
+TEST_F(NewModelTest, NoKeepsTheTaskAsItWas) {
+    WriteText("START_A.INP",
+              TaskFileText("old.mod", "exp.dat", "fit prog", "result.dat", "axis.txt"));
+    const std::string task = ReadText("START_A.INP");
+    state->modelFile = "before.mod";
+    UserAccepts("START_A.INP", 1);
+    commands.Execute(ID_NEW_MODEL);
+    EXPECT_EQ(host.questions, Strings{"Replace START_A.INP?"});
+    EXPECT_EQ(ReadText("START_A.INP"), task);
+    EXPECT_TRUE(host.launches.empty());
+    EXPECT_EQ(state->modelFile, "before.mod");
+}
+
 TEST_F(NewModelTest, MarkedBoxGoesThroughTheTaskFileAndTakesTheNewName) {
     WriteText("START_A.INP",
               TaskFileText("old.mod", "exp.dat", "fit prog", "result.dat", "axis.txt"));

@@ -1,5 +1,6 @@
 // Every menu entry, toolbar button and accelerator key reaches its handler.
 
+#include <algorithm>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
@@ -37,10 +38,20 @@ TEST_F(FrameFixture, MenuBarHoldsTheEntriesInOrderWithDropDownsOnlyForViewAndHel
         EXPECT_EQ(entries[i]->menu() != nullptr, expected[i].second) << i;
         EXPECT_FALSE(entries[i]->isSeparator());
     }
+    // The View drop-down starts with its two entries; Zelk's own follow
+    // after a separator.
     QMenu* viewMenu = entries[7]->menu();
-    ASSERT_EQ(viewMenu->actions().size(), 2);
+    ASSERT_GE(viewMenu->actions().size(), 3);
     EXPECT_EQ(viewMenu->actions()[0]->text(), "&Toolbar");
     EXPECT_EQ(viewMenu->actions()[1]->text(), "&Status Bar");
+    EXPECT_TRUE(viewMenu->actions()[2]->isSeparator());
+    // One section: the fit-run panel's entry first, then the plot's.
+    EXPECT_EQ(viewMenu->actions()[3]->text(), "Fitting Program");
+    EXPECT_EQ(viewMenu->actions()[4]->text(), "&Follow File Changes");
+    const QList<QAction*> viewEntries = viewMenu->actions();
+    EXPECT_EQ(std::count_if(viewEntries.begin(), viewEntries.end(),
+                            [](const QAction* a) { return a->isSeparator(); }),
+              1);
     QMenu* helpMenu = entries[8]->menu();
     ASSERT_EQ(helpMenu->actions().size(), 1);
     EXPECT_EQ(helpMenu->actions()[0]->text(), "&About Zelk...");
@@ -100,8 +111,12 @@ INSTANTIATE_TEST_SUITE_P(
         TaskCommandCase{"PlaceholderFit", ID_RUN_PLACEHOLDER_FIT, true,
                         [](const FrameFixture&, const RecordingHost& host, const PlotState& s) {
                             EXPECT_EQ(s.fitRunCount, 1);
-                            ASSERT_FALSE(host.launches.empty());
-                            EXPECT_EQ(host.launches.front().program, "fitprog");
+                            // The sample task has no fitting program: the run
+                            // ends before a start, and says so.
+                            ASSERT_EQ(host.fitRuns.size(), 1u);
+                            EXPECT_EQ(host.fitRuns.front().end.how, ProgramEnd::How::NotStarted);
+                            ASSERT_FALSE(host.messages.empty());
+                            EXPECT_EQ(host.messages.front(), "CAN NOT FIND *.exe file\nfitprog");
                         }},
         TaskCommandCase{"EditedFit", ID_RUN_EDITED_FIT, true,
                         [](const FrameFixture&, const RecordingHost& host, const PlotState& s) {

@@ -6,10 +6,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
@@ -150,17 +148,44 @@ TEST(GuiHostMessages, FatalEndsTheProcessWithStatusOneOnceClosed) {
         ::testing::ExitedWithCode(1), "");
 }
 
-// A note goes to the status bar on one line, and no box comes up.
-TEST(GuiHostMessages, NoticeGoesToTheStatusBarWithoutABox) {
-    QMainWindow window;
-    auto* view = new QWidget;
-    window.setCentralWidget(view);
-    QStatusBar* bar = window.statusBar();
-    GuiHost host(*view);
+// A note is handed on for the status bar on one line, and no box comes up.
+TEST(GuiHostMessages, NoticeIsOneLineForTheStatusBarWithoutABox) {
+    QWidget owner;
+    GuiHost host(owner);
+    QStringList shown;
+    QObject::connect(&host, &GuiHost::noticeShown, [&](const QString& text) { shown << text; });
     host.ShowNotice("fileRES - 2 curves, fileE1 - 3 curves\nres.dat: stacked differently");
-    EXPECT_EQ(bar->currentMessage(),
-              "fileRES - 2 curves, fileE1 - 3 curves - res.dat: stacked differently");
+    EXPECT_EQ(shown,
+              QStringList{"fileRES - 2 curves, fileE1 - 3 curves - res.dat: stacked differently"});
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(GuiHostMessages, YesNoQuestionDefaultsToNo) {
+    QWidget owner;
+    GuiHost host(owner);
+    struct Case {
+        int key;  // pressed in the box
+        bool answer;
+    };
+    for (const Case c :
+         {Case{Qt::Key_Return, false}, Case{Qt::Key_Escape, false}, Case{Qt::Key_Y, true}}) {
+        QString title;
+        QString text;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            title = box->windowTitle();
+            text = box->text();
+            if (c.key == Qt::Key_Y) {
+                box->button(QMessageBox::Yes)->click();
+            } else {
+                QTest::keyClick(box, static_cast<Qt::Key>(c.key));
+            }
+        });
+        EXPECT_EQ(host.AskYesNo("Replace START_A.INP?"), c.answer) << c.key;
+        EXPECT_EQ(title, "Zelk");
+        EXPECT_EQ(text, "Replace START_A.INP?");
+    }
 }
 
 TEST(GuiHostMessages, NewModelDialogEditsTheGivenData) {

@@ -305,5 +305,21 @@ TEST(QPainterSurface, LinesFarOutsideTheImageAreClipped) {
     EXPECT_EQ(At(image, 0, 5), kGrey) << "the fill ends before pixel 0";
 }
 
+TEST(QPainterSurface, FillsWhollyBesideTheImageChangeNothing) {
+    // Squares of points left of or below the image, as a zoomed view has many.
+    const QImage image = Paint([](QPainterSurface& s) {
+        s.FillSolidRect(-197, 20, 4, 4, kRed);
+        s.FillSolidRect(-10, -10, 4, 4, kRed);
+        s.FillSolidRect(100, 20, 4, 4, kRed);
+        s.FillSolidRect(200, 20, 30, 30, kRed);
+        s.FillSolidRect(20, 60, 4, 4, kRed);
+        s.FillSolidRect(-3, 20, 4, 4, kBlue);  // one column inside
+    });
+    EXPECT_EQ(At(image, 0, 20), kBlue);
+    EXPECT_EQ(At(image, 1, 20), kGrey);
+    EXPECT_EQ(At(image, 99, 20), kGrey);
+    EXPECT_EQ(At(image, 20, 59), kGrey);
+}
+
 }  // namespace
 }  // namespace zelk

@@ -3,6 +3,8 @@
 // argument vectors and no shell.
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -129,6 +131,85 @@ TEST(Files, DeleteRemovesFilesOnly) {
     EXPECT_FALSE(DeleteFile("result.dat"));
     EXPECT_FALSE(DeleteFile("dir"));
     EXPECT_TRUE(Exists("dir"));
+}
+
+TEST(Files, AtomicWriteReplacesWholeAndKeepsPermissions) {
+    TaskFolder folder;
+    WriteText("FIT.INP", "an older and much longer content that must vanish\n");
+    ::chmod("FIT.INP", 0640);
+    const std::string bytes("new\r\n\0bytes", 12);
+    ASSERT_TRUE(WriteFileAtomically("FIT.INP", bytes));
+    EXPECT_EQ(ReadText("FIT.INP"), bytes);
+    struct stat info {};
+    ASSERT_EQ(::stat("FIT.INP", &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    ASSERT_TRUE(WriteFileAtomically("new file", ""));
+    EXPECT_EQ(ReadText("new file"), "");
+}
+
+TEST(Files, AtomicWriteNeverWritesThroughALink) {
+    TaskFolder folder;
+    WriteText("master.inp", "shared\n");
+    std::filesystem::create_symlink("master.inp", "FIT.INP");
+    ASSERT_TRUE(WriteFileAtomically("FIT.INP", "own\n"));
+    EXPECT_EQ(ReadText("master.inp"), "shared\n");
+    EXPECT_FALSE(std::filesystem::is_symlink("FIT.INP"));
+    EXPECT_EQ(ReadText("FIT.INP"), "own\n");
+}
+
+TEST(Files, FailedAtomicWriteLeavesNothingBehind) {
+    TaskFolder folder;
+    ASSERT_EQ(::mkdir("a folder", 0755), 0);
+    EXPECT_FALSE(WriteFileAtomically("no such dir/FIT.INP", "x"));
+    EXPECT_FALSE(WriteFileAtomically("a folder", "x"));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"a folder"}));
+}
+
+TEST(Lock, OneHolderAtATimeAndTheFileGoesWithTheLastOne) {
+    TaskFolder folder;
+    {
+        FileLock first(".lock");
+        ASSERT_EQ(first.state(), FileLock::State::Held);
+        EXPECT_EQ(FileLock(".lock").state(), FileLock::State::Busy);
+        // Held by absolute path: a change of directory does not matter.
+        ASSERT_EQ(::mkdir("elsewhere", 0755), 0);
+        ASSERT_TRUE(SetCurrentDirectory("elsewhere"));
+        EXPECT_EQ(FileLock(folder.path() + "/.lock").state(), FileLock::State::Busy);
+    }
+    EXPECT_FALSE(Exists(folder.path() + "/.lock"));
+    EXPECT_EQ(FileLock(folder.path() + "/.lock").state(), FileLock::State::Held);
+    EXPECT_EQ(FileLock(folder.path() + "/no such dir/.lock").state(), FileLock::State::Unavailable);
+}
+
+TEST(Lock, LockOfAKilledProcessExpires) {
+    TaskFolder folder;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        FileLock held(".lock");
+        const char state = held.state() == FileLock::State::Held ? 'H' : 'x';
+        (void)!::write(ready[1], &state, 1);
+        for (;;) {
+            ::pause();
+        }
+    }
+    char state = 0;
+    ASSERT_EQ(::read(ready[0], &state, 1), 1);
+    EXPECT_EQ(state, 'H');
+    EXPECT_EQ(FileLock(".lock").state(), FileLock::State::Busy);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    // The file is still there, but nobody holds it.
+    EXPECT_TRUE(Exists(".lock"));
+    EXPECT_EQ(FileLock(".lock").state(), FileLock::State::Held);
 }
 
 TEST(Editor, BundledEditorGetsThePathTwice) {

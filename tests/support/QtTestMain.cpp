@@ -1,5 +1,6 @@
 // main() of the GUI test programs: a QApplication on the offscreen platform
-// and a settings store of their own, so that tests never touch the user's.
+// and a settings store and data folder of their own, so that tests never touch
+// the user's.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,9 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    // Run logs and other data go there too, never into the user's folders.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -309,6 +310,110 @@ TEST_F(FitProgram, BadInputIsReportedAndWritesNothing) {
             EXPECT_FALSE(fs::exists(demo_ / name)) << c.file << " left " << name;
         }
     }
+}
+
+// Replaces line `index` (0-based) of the demo's START_A.INP.
+void SetTaskLine(const fs::path& demo, std::size_t index, const std::string& value) {
+    std::vector<std::string> task = Lines(Read(demo / "START_A.INP"));
+    task.at(index) = value;
+    std::string text;
+    for (const std::string& line : task) {
+        text += line + "\n";
+    }
+    Write(demo / "START_A.INP", text);
+}
+
+// Every file of the folder with its bytes (links by their target's name).
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_symlink()) {
+            files[name] = "-> " + fs::read_symlink(entry.path()).string();
+        } else if (entry.is_regular_file()) {
+            files[name] = Read(entry.path());
+        } else {
+            files[name] = "<folder>";
+        }
+    }
+    return files;
+}
+
+TEST_F(FitProgram, AnOutputThatIsAnInputIsRefusedAndNothingIsWritten) {
+    struct Case {
+        std::size_t line;   // START_A.INP line changed (0-based)
+        std::string value;  // its new text
+        const char* link;   // when set: a link of this name to demo.mod is made first
+    };
+    const Case cases[] = {
+        {12, "demo.dat", nullptr},      {12, "START_A.INP", nullptr},
+        {12, "demo.mod", nullptr},      {12, "demo.opt", nullptr},
+        {12, "FIT.INP", nullptr},       {12, "./sub/../demo.mod", nullptr},
+        {12, "alias.res", "alias.res"}, {12, "EPS.res", nullptr},
+        {12, "newmod.res", nullptr},    {4, "newmod.res", nullptr},
+        {2, "EPS.res", nullptr},        {7, "EPS.res", nullptr},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(demo_);
+        ASSERT_EQ(MakeDemoAndFit().status, 0);
+        fs::create_directory(demo_ / "sub");
+        // The inputs a case points at must exist with their own content.
+        fs::copy_file(demo_ / "demo.mod", demo_ / "newmod.res",
+                      fs::copy_options::overwrite_existing);
+        fs::copy_file(demo_ / "demo.opt", demo_ / "EPS.res", fs::copy_options::overwrite_existing);
+        if (c.line == 7) {
+            fs::copy_file(demo_ / "demo.dat", demo_ / "EPS.res",
+                          fs::copy_options::overwrite_existing);
+        }
+        if (c.link) {
+            fs::create_symlink("demo.mod", demo_ / c.link);
+        }
+        SetTaskLine(demo_, c.line, c.value);
+        const auto before = Snapshot(demo_);
+        const Outcome run = Start(ZELK_FIT_PROGRAM, {"zelk-fit"}, demo_, logs_);
+        EXPECT_EQ(run.status, 2) << c.value;
+        EXPECT_NE(run.err.find("nothing is written"), std::string::npos)
+            << c.value << ": " << run.err;
+        EXPECT_EQ(Snapshot(demo_), before) << "line " << c.line + 1 << " = " << c.value;
+    }
+}
+
+TEST_F(FitProgram, ALinkPlantedInTheFolderIsNeverWrittenThrough) {
+    ASSERT_EQ(MakeDemoAndFit().status, 0);
+    const fs::path victim = root_ / "victim.txt";
+    Write(victim, "keep me\n");
+    // Links under the names of the old temporary files and in place of the
+    // outputs themselves.
+    for (const char* name : {"demo.res.part", "EPS.res.part", "newmod.res.part", "demo.res",
+                             "EPS.res", "newmod.res"}) {
+        fs::remove(demo_ / name);
+        fs::create_symlink(victim, demo_ / name);
+    }
+    const Outcome run = Start(ZELK_FIT_PROGRAM, {"zelk-fit"}, demo_, logs_);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Read(victim), "keep me\n");
+    for (const char* name : {"demo.res.part", "EPS.res.part", "newmod.res.part"}) {
+        EXPECT_TRUE(fs::is_symlink(demo_ / name)) << name;
+    }
+    // The outputs are plain files now, the links replaced and not followed.
+    for (const char* name : {"demo.res", "EPS.res", "newmod.res"}) {
+        EXPECT_FALSE(fs::is_symlink(demo_ / name)) << name;
+        EXPECT_NE(Read(demo_ / name), "keep me\n") << name;
+    }
+}
+
+TEST_F(FitProgram, AResultThatCannotBeWrittenLeavesTheOtherOutputsAlone) {
+    ASSERT_EQ(MakeDemoAndFit().status, 0);
+    Write(demo_ / "EPS.res", "old eps\n");
+    Write(demo_ / "newmod.res", "old model\n");
+    // A folder that does not exist; root may write anywhere else.
+    SetTaskLine(demo_, 12, "no such folder/demo.res");
+    const auto before = Snapshot(demo_);
+    const Outcome run = Start(ZELK_FIT_PROGRAM, {"zelk-fit"}, demo_, logs_);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("no such folder/demo.res"), std::string::npos) << run.err;
+    // Same files, same bytes, and no temporary file left behind.
+    EXPECT_EQ(Snapshot(demo_), before);
 }
 
 TEST_F(FitProgram, CommandLineOptions) {

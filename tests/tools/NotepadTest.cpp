@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <filesystem>
 #include <memory>
 
 #include "NotepadDocument.h"
@@ -77,6 +79,12 @@ TEST_F(NotepadFiles, UneditedFilesAreWrittenBackByteForByte) {
         "non-breaking\xC2\xA0space\n",
         "latin-1 non-breaking\xA0space\n",
         "\t tabs\t\n  trailing blanks  \n",
+        // Characters a text widget takes for line or block breaks.
+        "para\xE2\x80\xA9graph\r\nline\xE2\x80\xA8sep\nnext\xC2\x85line\r",
+        "frame\xEF\xB7\x90marks\xEF\xB7\x91\n",
+        // ...next to private-use characters of the file's own.
+        "\xEE\x80\x80\xE2\x80\xA9\xEE\x80\x81\n",
+        "latin-1 next line\x85\r\n",
     };
     for (const QByteArray& bytes : cases) {
         const QString path = PathOf("file.txt");
@@ -343,6 +351,145 @@ TEST_F(NotepadWindowTest, FindSelectsEachOccurrenceAndWrapsRound) {
     EXPECT_FALSE(window_->IsModified());
 }
 
+TEST_F(NotepadWindowTest, LineAndParagraphSeparatorsStayCharactersOfTheirLine) {
+    struct Case {
+        QByteArray file;
+        int lines;  // as the editor shows them
+    };
+    const Case cases[] = {
+        {"a\xE2\x80\xA9"
+         "b\r\nc\n",
+         3},
+        {"a\xE2\x80\xA8"
+         "b\nc\r\nd\r\n",
+         4},
+        {"x\xC2\x85y\r\n\xE2\x80\xA9\xE2\x80\xA9\r\nz", 3},
+        {"\xEF\xB7\x90\xEF\xB7\x91\n\xEE\x80\x80\n", 3},
+        {"latin-1\x85\r\n\xFF", 2},
+    };
+    for (const Case& c : cases) {
+        const QString path = PathOf("sep.txt");
+        WriteBytes(path, c.file);
+        ASSERT_TRUE(window_->Open(path));
+        EXPECT_EQ(window_->Editor()->document()->blockCount(), c.lines) << c.file.toStdString();
+        window_->Editor()->moveCursor(QTextCursor::End);
+        Type(QStringLiteral("E"));
+        ASSERT_TRUE(window_->Save()) << errors_.join('\n').toStdString();
+        EXPECT_EQ(ReadBytes(path), c.file + "E");
+    }
+}
+
+TEST_F(NotepadWindowTest, SaveWithoutEditsLeavesTheFileUntouched) {
+    const QString path = PathOf("same.txt");
+    WriteBytes(path,
+               "a\xE2\x80\xA9"
+               "b\n");
+    const QDateTime old = QDateTime::currentDateTimeUtc().addDays(-3);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    // A second name for the same file: a save that replaced the file would
+    // leave it behind with the old bytes.
+    std::filesystem::create_hard_link(path.toStdString(), PathOf("same again.txt").toStdString());
+    ASSERT_TRUE(window_->Open(path));
+    EXPECT_TRUE(window_->Save());
+    EXPECT_EQ(QFileInfo(path).lastModified().toUTC(), old);
+    EXPECT_EQ(std::filesystem::hard_link_count(path.toStdString()), 2u);
+    // Typing and undoing it is no edit either.
+    Type(QStringLiteral("x"));
+    window_->Editor()->undo();
+    EXPECT_TRUE(window_->Save());
+    EXPECT_EQ(QFileInfo(path).lastModified().toUTC(), old);
+}
+
+class NotepadDiskTest : public NotepadWindowTest {
+  protected:
+    void SetUp() override {
+        NotepadWindowTest::SetUp();
+        asked_.clear();
+        window_->SetDiskQuestion([this](DiskState state, bool saving) {
+            asked_ << QStringLiteral("%1 %2").arg(
+                state == DiskState::kRemoved ? "removed" : "changed", saving ? "save" : "notice");
+            return diskAnswer_;
+        });
+    }
+    QString Text() const { return window_->Editor()->toPlainText(); }
+
+    QStringList asked_;
+    DiskAnswer diskAnswer_ = DiskAnswer::kKeep;
+};
+
+TEST_F(NotepadDiskTest, SaveAsksBeforeOverwritingAChangeMadeByAnotherProgram) {
+    struct Case {
+        bool edit;
+        bool removed;  // the other program removed the file instead
+        DiskAnswer answer;
+        bool saved;
+        QByteArray file;
+        const char* text;  // in the window afterwards
+    };
+    const Case cases[] = {
+        {true, false, DiskAnswer::kKeep, false, "theirs\n", "mine\nedit"},
+        {true, false, DiskAnswer::kOverwrite, true, "mine\nedit", "mine\nedit"},
+        {true, false, DiskAnswer::kReload, false, "theirs\n", "theirs\n"},
+        {true, true, DiskAnswer::kKeep, false, "<missing>", "mine\nedit"},
+        {true, true, DiskAnswer::kOverwrite, true, "mine\nedit", "mine\nedit"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        const QString path = PathOf("task.txt");
+        WriteBytes(path, "mine\n");
+        ASSERT_TRUE(window_->Open(path));
+        window_->Editor()->moveCursor(QTextCursor::End);
+        Type(QStringLiteral("edit"));
+        if (c.removed) {
+            QFile::remove(path);
+        } else {
+            WriteBytes(path, "theirs\n");
+        }
+        diskAnswer_ = c.answer;
+        EXPECT_EQ(window_->Save(), c.saved);
+        EXPECT_EQ(asked_, QStringList{QString(c.removed ? "removed save" : "changed save")});
+        EXPECT_EQ(ReadBytes(path), c.file);
+        EXPECT_EQ(Text(), QString::fromUtf8(c.text));
+    }
+}
+
+TEST_F(NotepadDiskTest, AChangeOnDiskIsOfferedForReloadOnce) {
+    const QString path = PathOf("task.txt");
+    WriteBytes(path, "one\n");
+    ASSERT_TRUE(window_->Open(path));
+
+    // Its own save is no change on disk.
+    window_->Editor()->moveCursor(QTextCursor::End);
+    Type(QStringLiteral("two"));
+    ASSERT_TRUE(window_->Save());
+    window_->CheckDiskChange();
+    EXPECT_TRUE(asked_.isEmpty());
+
+    WriteBytes(path, "three\n");
+    diskAnswer_ = DiskAnswer::kReload;
+    window_->CheckDiskChange();
+    EXPECT_EQ(asked_, QStringList{"changed notice"});
+    EXPECT_EQ(Text(), QStringLiteral("three\n"));
+    EXPECT_FALSE(window_->IsModified());
+
+    // Kept: not asked again until Save, which asks before overwriting.
+    WriteBytes(path, "four\n");
+    diskAnswer_ = DiskAnswer::kKeep;
+    window_->CheckDiskChange();
+    window_->CheckDiskChange();
+    EXPECT_EQ(asked_.size(), 2);
+    EXPECT_EQ(Text(), QStringLiteral("three\n"));
+    EXPECT_TRUE(window_->IsModified());
+    diskAnswer_ = DiskAnswer::kOverwrite;
+    EXPECT_TRUE(window_->Save());
+    EXPECT_EQ(asked_.last(), QStringLiteral("changed save"));
+    EXPECT_EQ(ReadBytes(path), QByteArray("three\n"));
+}
+
 TEST_F(NotepadWindowTest, AFileThatCannotBeReadIsNeverOverwritten) {
     // A folder stands for any path that exists but cannot be read as a file.
     const QString path = PathOf("folder");
@@ -356,6 +503,12 @@ TEST_F(NotepadWindowTest, AFileThatCannotBeReadIsNeverOverwritten) {
 }
 
 TEST_F(NotepadWindowTest, UntitledBufferAsksForANameOnSave) {
+    // The save dialog confirms replacing an existing file; nothing asks again.
+    window_->SetDiskQuestion([](DiskState, bool) {
+        ADD_FAILURE() << "asked about a change on disk";
+        return DiskAnswer::kKeep;
+    });
+    WriteBytes(PathOf("chosen.txt"), "older file\n");
     ASSERT_TRUE(window_->Open(QString()));
     EXPECT_TRUE(window_->windowTitle().startsWith(QStringLiteral("Untitled")));
     Type(QStringLiteral("text"));

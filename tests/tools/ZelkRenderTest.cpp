@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <csignal>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,8 +27,12 @@ struct Outcome {
     std::string err;
 };
 
-Outcome RenderWith(const QStringList& args) {
+Outcome RenderWith(const QStringList& args,
+                   const std::function<void(QProcess&)>& prepare = nullptr) {
     QProcess process;
+    if (prepare) {
+        prepare(process);
+    }
     process.start(QStringLiteral(ZELK_RENDER_PATH), args);
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -70,10 +80,15 @@ class ZelkRender : public ::testing::Test {
         file.write(text);
     }
 
-    Outcome Render(QStringList args) {
+    Outcome Render(QStringList args, const std::function<void(QProcess&)>& prepare = nullptr) {
         args.prepend(dir_.path());
         args.prepend(QStringLiteral("--dir"));
-        return RenderWith(args);
+        return RenderWith(args, prepare);
+    }
+
+    QByteArray Read(const char* name) const {
+        QFile file(Path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
     }
 
     QString Path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
@@ -210,5 +225,103 @@ TEST_F(ZelkRender, BadCommandLines) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--ops"), std::string::npos);
 }
+
+// A disk that fills up while the file is written: every write beyond half a
+// kilobyte fails, as on a full disk (the child ignores SIGXFSZ, so the write
+// itself reports the error).
+void SmallFileLimit(QProcess& process) {
+    process.setChildProcessModifier([] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{512, 512};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+}
+
+TEST_F(ZelkRender, AFullDiskFailsTheRunAndKeepsTheEarlierFile) {
+    for (const char* name : {"plot.png", "plot.svg", "plot.pdf", "ops.txt"}) {
+        Write(name, "earlier content");
+        const bool ops = std::string(name) == "ops.txt";
+        const QStringList args = ops ? QStringList{"--fit-runs", "1", "--ops", Path(name)}
+                                     : QStringList{"--fit-runs", "1", "-o", Path(name)};
+        const Outcome run = Render(args, SmallFileLimit);
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_NE(run.err.find("cannot write the file"), std::string::npos) << name << run.err;
+        EXPECT_EQ(Read(name), QByteArray("earlier content")) << name;
+    }
+    // No temporary file is left behind.
+    const QStringList left = QDir(dir_.path()).entryList(QDir::Files);
+    for (const QString& file : left) {
+        EXPECT_FALSE(file.startsWith("plot.") && file.size() > 8) << file.toStdString();
+        EXPECT_FALSE(file.startsWith("ops.txt.")) << file.toStdString();
+    }
+}
+
+TEST_F(ZelkRender, APictureReplacesAnEarlierOne) {
+    Write("plot.png", "earlier content");
+    const Outcome run = Render({"--size", "100x80", "-o", Path("plot.png")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(QImage(Path("plot.png")).size(), QSize(100, 80));
+}
+
+TEST_F(ZelkRender, OpsToAFullStandardOutputFail) {
+    const Outcome run = Render({"--ops", "-"}, [](QProcess& process) {
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+}
+
+TEST_F(ZelkRender, OnlyRegularFilesAreReplaced) {
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), Path("plot.png")));
+    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.svg")));
+    for (const char* name : {"plot.png", "folder.svg"}) {
+        const Outcome run = Render({"-o", Path(name)});
+        EXPECT_EQ(run.status, 1) << name;
+        EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
+    }
+    EXPECT_TRUE(QFileInfo(Path("plot.png")).isSymLink());
+    EXPECT_TRUE(QFileInfo(Path("folder.svg")).isDir());
+}
+
+#ifdef ZELK_FIT_PROGRAM
+// The demo task zoomed in and out on x and drawn at every small size, so that
+// measured points, squares and fitted curves lie beyond every edge of the
+// picture: each run ends normally with a picture of the asked size.
+TEST(ZelkRenderSweep, TheDemoAtAnyRangeAndSize) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString demo = dir.filePath(QStringLiteral("demo"));
+    QProcess make;
+    make.start(QStringLiteral(ZELK_FIT_PROGRAM), {QStringLiteral("--make-demo"), demo});
+    ASSERT_TRUE(make.waitForFinished(60000));
+    ASSERT_EQ(make.exitCode(), 0) << make.readAllStandardError().toStdString();
+    QProcess fit;  // a result and EPS.res, so that the fit is drawn too
+    fit.setWorkingDirectory(demo);
+    fit.start(QStringLiteral(ZELK_FIT_PROGRAM), {});
+    ASSERT_TRUE(fit.waitForFinished(60000));
+    ASSERT_EQ(fit.exitCode(), 0) << fit.readAllStandardError().toStdString();
+
+    const char* const ranges[][2] = {
+        {"0", "100"}, {"20", "80"}, {"40", "60"}, {"99", "100"}, {"-50", "0"}};
+    const int sizes[][2] = {{1, 1},   {1, 120}, {120, 1}, {7, 7},    {30, 20},  {60, 60},
+                            {65, 60}, {66, 61}, {82, 82}, {100, 45}, {119, 83}, {120, 120}};
+    const QString picture = dir.filePath(QStringLiteral("plot.png"));
+    for (const auto& range : ranges) {
+        QFile axis(demo + QStringLiteral("/demo.axis"));
+        ASSERT_TRUE(axis.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        axis.write(QByteArray(range[0]) + "\n" + range[1] + "\n10\n0\n6\n0.5\n1\n0.01\n2\n");
+        axis.close();
+        for (const auto& size : sizes) {
+            const QString wxh = QStringLiteral("%1x%2").arg(size[0]).arg(size[1]);
+            QFile::remove(picture);
+            const Outcome run = RenderWith(
+                {"--dir", demo, "--size", wxh, "--fit-runs", "1", "--snapshot", "-o", picture});
+            ASSERT_EQ(run.status, 0)
+                << range[0] << " to " << range[1] << " at " << wxh.toStdString() << ": " << run.err;
+            EXPECT_EQ(QImage(picture).size(), QSize(size[0], size[1]));
+        }
+    }
+}
+#endif
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "Fitter.h"
 #include "Model.h"
 #include "Options.h"
+#include "Output.h"
 #include "TaskFile.h"
 #include "Text.h"
 
@@ -17,6 +18,19 @@ namespace zelk::fit {
 int RunFit(std::ostream& out, std::ostream& err) {
     try {
         const TaskNames task = ParseTaskFile(ReadWholeFile("START_A.INP", "task file"));
+        if (task.resFile.empty()) {
+            throw FitError("START_A.INP names no result file on line 13");
+        }
+        // Checked before anything is read or fitted: an output that is an
+        // input would be lost by the run that needs it.
+        RefuseUnsafeOutputs({{task.resFile, "result file (START_A.INP line 13)"},
+                             {"EPS.res", "EPS file"},
+                             {"newmod.res", "fitted model file"}},
+                            {{"START_A.INP", "task file"},
+                             {"FIT.INP", "fit input file"},
+                             {task.optFile, "options file"},
+                             {task.modelFile, "model file"},
+                             {task.expFile, "experimental file"}});
         const CalcOptions calc =
             ParseCalcOptions(ReadWholeFile(task.optFile, "options file"), task.optFile);
         const std::vector<FitRecord> records =
@@ -24,9 +38,6 @@ int RunFit(std::ostream& out, std::ostream& err) {
         Model model = ParseModel(ReadWholeFile(task.modelFile, "model file"), task.modelFile);
         const CurveData data =
             ParseCurveFile(ReadWholeFile(task.expFile, "experimental file"), task.expFile);
-        if (task.resFile.empty()) {
-            throw FitError("START_A.INP names no result file on line 13");
-        }
         if (model.curves.size() != data.y.size()) {
             throw FitError("the model file \"" + task.modelFile + "\" describes " +
                            std::to_string(model.curves.size()) +
@@ -91,13 +102,17 @@ int RunFit(std::ostream& out, std::ostream& err) {
                                     " points - " + std::to_string(freeParameters) +
                                     " varied parameters)";
 
-        WriteWholeFile("newmod.res",
-                       FormatModel(model,
-                                   "fitted by zelk-fit; EPS = " + FormatShort(eps, 8) +
-                                       "\nmodel of the demo fitting program",
-                                   &errors));
-        WriteWholeFile("EPS.res", FormatShort(eps, 10) + "\n" + summary + "\n");
-        WriteWholeFile(task.resFile, FormatResultFile(fitted, titles));
+        // All three are written before any of them replaces its file; the
+        // result file comes last, since Zelk takes it as the sign of a run
+        // that finished.
+        StagedOutputs outputs;
+        outputs.Stage("newmod.res", FormatModel(model,
+                                                "fitted by zelk-fit; EPS = " + FormatShort(eps, 8) +
+                                                    "\nmodel of the demo fitting program",
+                                                &errors));
+        outputs.Stage("EPS.res", FormatShort(eps, 10) + "\n" + summary + "\n");
+        outputs.Stage(task.resFile, FormatResultFile(fitted, titles));
+        outputs.Commit();
         out << "EPS = " << summary << '\n';
         return allConverged ? kRunOk : kRunNotConverged;
     } catch (const FitError& e) {

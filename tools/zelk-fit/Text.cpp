@@ -1,8 +1,9 @@
 #include "Text.h"
 
+#include "Output.h"
+
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -137,26 +138,9 @@ std::string ReadWholeFile(const std::string& path, std::string_view role) {
 }
 
 void WriteWholeFile(const std::string& path, std::string_view text) {
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            throw FitError("cannot create \"" + temporary + "\"");
-        }
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temporary.c_str());
-            throw FitError("cannot write \"" + temporary + "\"");
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::remove(temporary.c_str());
-        throw FitError("cannot write \"" + path + "\": " + ec.message());
-    }
+    StagedOutputs out;
+    out.Stage(path, text);
+    out.Commit();
 }
 
 }  // namespace zelk::fit

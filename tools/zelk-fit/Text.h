@@ -38,8 +38,8 @@ std::string FormatShort(double value, int digits);
 // The whole file, or a FitError naming it by `role` ("model file") when it
 // cannot be read. Files above 64 MiB are refused.
 std::string ReadWholeFile(const std::string& path, std::string_view role);
-// Writes through a temporary file beside `path` and renames it into place, so
-// a failed run never leaves half a file behind.
+// Writes through a new temporary file beside `path` and renames it into
+// place, so a failed run never leaves half a file behind (see Output.h).
 void WriteWholeFile(const std::string& path, std::string_view text);
 
 }  // namespace zelk::fit

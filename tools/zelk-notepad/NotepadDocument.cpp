@@ -1,5 +1,6 @@
 #include "NotepadDocument.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -10,6 +11,16 @@ namespace zelk::notepad {
 namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
+
+// The characters QTextDocument does not keep as ordinary text: U+2029 and
+// its frame markers U+FDD0 and U+FDD1 become block boundaries, U+2028 and
+// U+0085 break the displayed line inside one. Each would shift the line
+// ends recorded for the lines after it, or show a line that is none.
+constexpr char16_t kFragile[] = {0x2028, 0x2029, 0x0085, 0xFDD0, 0xFDD1};
+
+QByteArray Digest(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
 
 }  // namespace
 
@@ -46,6 +57,22 @@ DecodedText Decode(const QByteArray& bytes) {
         out.lineEnds << static_cast<int>(end);
         ++counts[static_cast<int>(end)];
     }
+    // Stand-ins from the private-use area, each one absent from the file.
+    char16_t next = 0xE000;
+    for (const char16_t fragile : kFragile) {
+        if (!out.text.contains(QChar(fragile))) {
+            continue;
+        }
+        while (next <= 0xF8FF && out.text.contains(QChar(next))) {
+            ++next;
+        }
+        if (next > 0xF8FF) {
+            break;  // a file holding the whole private-use area keeps them as they are
+        }
+        out.text.replace(QChar(fragile), QChar(next));
+        out.standIns.append({QChar(fragile), QChar(next)});
+        ++next;
+    }
     if (counts[1] > counts[0] && counts[1] >= counts[2]) {
         out.lineEnd = LineEnd::kCrLf;
     } else if (counts[2] > counts[0] && counts[2] > counts[1]) {
@@ -65,6 +92,9 @@ bool Encode(const QStringList& lines, const QList<int>& lineEnds, const DecodedT
             const int end = lineEnds.value(i, -1);
             body += kEnds[end >= 0 && end <= 2 ? end : static_cast<int>(format.lineEnd)];
         }
+    }
+    for (const auto& [original, standIn] : format.standIns) {
+        body.replace(standIn, original);
     }
     bytes = format.byteOrderMark ? kBom : QByteArray();
     if (format.latin1) {
@@ -102,12 +132,13 @@ bool NotepadDocument::Load(const QString& path, QString& text, QString& error) {
         error = QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString());
         return false;
     }
-    format_ = Decode(file.readAll());
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         error = QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString());
-        format_ = DecodedText{};
         return false;
     }
+    format_ = Decode(bytes);
+    diskDigest_ = Digest(bytes);
     text = format_.text;
     isNew_ = false;
     return true;
@@ -131,7 +162,25 @@ bool NotepadDocument::Save(const QStringList& lines, const QList<int>& lineEnds,
         return false;
     }
     isNew_ = false;
+    diskDigest_ = Digest(bytes);
     return true;
+}
+
+DiskState NotepadDocument::CheckDisk() const {
+    if (path_.isEmpty()) {
+        return DiskState::kSame;
+    }
+    QFile file(path_);
+    if (!QFileInfo(path_).isFile()) {
+        return isNew_ ? DiskState::kSame : DiskState::kRemoved;
+    }
+    if (isNew_) {
+        return DiskState::kChanged;  // someone else created it meanwhile
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        return DiskState::kSame;  // unreadable now: the save reports what it finds
+    }
+    return Digest(file.readAll()) == diskDigest_ ? DiskState::kSame : DiskState::kChanged;
 }
 
 QString NotepadDocument::FormatLabel() const {

@@ -22,6 +22,11 @@ struct DecodedText {
     LineEnd lineEnd = LineEnd::kLf;  // the most frequent one, for new lines
     bool byteOrderMark = false;
     bool latin1 = false;  // the bytes were not UTF-8
+    // Characters the text widget would take as a line break or a frame
+    // boundary (U+2028, U+2029, U+0085, U+FDD0, U+FDD1) are shown as a
+    // private-use character that the file does not hold, one for each, and
+    // turned back on save: (the file's character, its stand-in).
+    QList<QPair<QChar, QChar>> standIns;
 };
 
 DecodedText Decode(const QByteArray& bytes);
@@ -31,6 +36,9 @@ DecodedText Decode(const QByteArray& bytes);
 bool Encode(const QStringList& lines, const QList<int>& lineEnds, const DecodedText& format,
             QByteArray& bytes, QString& error);
 
+// What the file on disk holds compared with what was last read or written.
+enum class DiskState { kSame, kChanged, kRemoved };
+
 class NotepadDocument {
   public:
     // Reads `path`; a file that does not exist gives an empty, new document.
@@ -39,6 +47,10 @@ class NotepadDocument {
     // Writes the lines to the document's path (through a temporary file when
     // the folder allows it), creating the file when it is new; see Encode.
     bool Save(const QStringList& lines, const QList<int>& lineEnds, QString& error);
+
+    // Whether another program has changed, created or removed the file since
+    // it was read or last saved.
+    DiskState CheckDisk() const;
 
     void SetPath(const QString& path) { path_ = path; }
     const QString& Path() const { return path_; }
@@ -51,6 +63,7 @@ class NotepadDocument {
     QString path_;
     bool isNew_ = true;
     DecodedText format_;
+    QByteArray diskDigest_;  // of the bytes last read or written
 };
 
 // The file named on the command line. With the Notepad convention the path

@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QToolBar>
@@ -47,6 +49,51 @@ NotepadWindow::NotepadWindow(QWidget* parent) : QMainWindow(parent) {
         QMessageBox::warning(this, QStringLiteral("Zelk Notepad"), text);
     };
     askPath_ = [this] { return QFileDialog::getSaveFileName(this, QStringLiteral("Save As")); };
+    askDisk_ = [this](DiskState state, bool saving) {
+        const QString name = QFileInfo(document_.Path()).fileName();
+        QMessageBox box(
+            QMessageBox::Warning, QStringLiteral("Zelk Notepad"),
+            state == DiskState::kRemoved
+                ? QStringLiteral("\"%1\" has been removed by another program.").arg(name)
+                : QStringLiteral("\"%1\" has been changed by another program.").arg(name),
+            QMessageBox::NoButton, this);
+        QPushButton* reload =
+            state == DiskState::kRemoved
+                ? nullptr
+                : box.addButton(QStringLiteral("&Reload"), QMessageBox::DestructiveRole);
+        QPushButton* overwrite =
+            saving ? box.addButton(state == DiskState::kRemoved ? QStringLiteral("&Save Again")
+                                                                : QStringLiteral("&Overwrite"),
+                                   QMessageBox::AcceptRole)
+                   : nullptr;
+        QPushButton* keep =
+            box.addButton(saving ? QStringLiteral("Cancel") : QStringLiteral("&Keep This Version"),
+                          QMessageBox::RejectRole);
+        if (saving) {
+            box.setInformativeText(
+                QStringLiteral("Overwrite it with the text in this window, or reload it and "
+                               "lose the changes made here?"));
+        } else if (IsModified()) {
+            box.setInformativeText(
+                QStringLiteral("Reload it and lose the changes made here, or keep editing this "
+                               "version (Save will ask again)?"));
+        } else {
+            box.setInformativeText(QStringLiteral("Reload it?"));
+        }
+        // Nothing is lost by the default: reload when there is nothing of the
+        // user's to lose, else keep.
+        box.setDefaultButton(!saving && !IsModified() && reload ? reload : keep);
+        box.exec();
+        return box.clickedButton() == reload      ? DiskAnswer::kReload
+               : box.clickedButton() == overwrite ? DiskAnswer::kOverwrite
+                                                  : DiskAnswer::kKeep;
+    };
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] {
+        // A program that saves by replacing the file ends the watch on it.
+        WatchFile();
+        CheckDiskChange();
+    });
 
     CreateFindBar();
     CreateActions();
@@ -168,6 +215,8 @@ bool NotepadWindow::Open(const QString& path) {
         block.setUserState(ends.value(line, -1));
     }
     editor_->document()->setModified(false);
+    diskChangeKept_ = false;
+    WatchFile();
     statusBar()->showMessage(document_.IsNew() && !absolute.isEmpty() && ok
                                  ? QStringLiteral("New file: saving creates it")
                                  : QString());
@@ -182,12 +231,31 @@ bool NotepadWindow::Save() {
                          .arg(document_.Path()));
         return false;
     }
-    if (document_.Path().isEmpty()) {
+    const bool chosenNow = document_.Path().isEmpty();
+    if (chosenNow) {
         const QString chosen = askPath_();
         if (chosen.isEmpty()) {
             return false;
         }
         document_.SetPath(QFileInfo(chosen).absoluteFilePath());
+    } else if (!IsModified() && !document_.IsNew()) {
+        // Nothing to write: the file keeps its bytes and its time stamp.
+        statusBar()->showMessage(QStringLiteral("No changes to save"), 3000);
+        return true;
+    }
+    // A name just chosen in the save dialog was confirmed there; only the
+    // file this window read can have changed under it.
+    const DiskState disk = chosenNow ? DiskState::kSame : document_.CheckDisk();
+    if (disk != DiskState::kSame) {
+        switch (askDisk_(disk, true)) {
+            case DiskAnswer::kOverwrite:
+                break;
+            case DiskAnswer::kReload:
+                Open(document_.Path());
+                return false;
+            case DiskAnswer::kKeep:
+                return false;
+        }
     }
     // Block by block: toPlainText() would turn non-breaking spaces into blanks.
     QStringList lines;
@@ -204,9 +272,40 @@ bool NotepadWindow::Save() {
         return false;
     }
     editor_->document()->setModified(false);
+    diskChangeKept_ = false;
+    WatchFile();
     statusBar()->showMessage(QStringLiteral("Saved"), 3000);
     UpdateTitle();
     return true;
+}
+
+void NotepadWindow::WatchFile() {
+    if (!watcher_->files().isEmpty()) {
+        watcher_->removePaths(watcher_->files());
+    }
+    if (!document_.Path().isEmpty() && QFileInfo(document_.Path()).isFile()) {
+        watcher_->addPath(document_.Path());
+    }
+}
+
+void NotepadWindow::CheckDiskChange() {
+    // One question at a time, and none again for a change already kept.
+    if (askingDisk_ || diskChangeKept_ || readFailed_) {
+        return;
+    }
+    const DiskState disk = document_.CheckDisk();
+    if (disk == DiskState::kSame) {
+        return;
+    }
+    askingDisk_ = true;
+    const DiskAnswer answer = askDisk_(disk, false);
+    askingDisk_ = false;
+    if (answer == DiskAnswer::kReload && disk == DiskState::kChanged) {
+        Open(document_.Path());
+    } else {
+        diskChangeKept_ = true;
+        editor_->document()->setModified(true);
+    }
 }
 
 bool NotepadWindow::IsModified() const {

@@ -10,6 +10,7 @@
 
 #include "NotepadDocument.h"
 
+class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -18,6 +19,8 @@ class QToolBar;
 namespace zelk::notepad {
 
 enum class CloseAnswer { kSave, kDiscard, kCancel };
+// What to do when the file has been changed on disk by another program.
+enum class DiskAnswer { kReload, kOverwrite, kKeep };
 
 class NotepadWindow : public QMainWindow {
     Q_OBJECT
@@ -39,6 +42,16 @@ class NotepadWindow : public QMainWindow {
     }
     // Asked for a file name when an untitled buffer is saved; empty cancels.
     void SetPathQuestion(std::function<QString()> ask) { askPath_ = std::move(ask); }
+    // Asked when the file on disk is no longer what was read or saved: on
+    // Save (`saving`: kOverwrite, kReload or kKeep, which cancels the save),
+    // or when the window notices the change (kReload or kKeep).
+    void SetDiskQuestion(std::function<DiskAnswer(DiskState, bool saving)> ask) {
+        askDisk_ = std::move(ask);
+    }
+
+    // Looks at the file on disk and, when another program has changed it,
+    // asks whether to reload. The window runs it when the file changes.
+    void CheckDiskChange();
 
     QPlainTextEdit* Editor() const { return editor_; }
     const NotepadDocument& Document() const { return document_; }
@@ -53,6 +66,7 @@ class NotepadWindow : public QMainWindow {
     void CreateFindBar();
     void UpdateTitle();
     void UpdatePosition();
+    void WatchFile();
 
     NotepadDocument document_;
     QPlainTextEdit* editor_ = nullptr;
@@ -65,6 +79,12 @@ class NotepadWindow : public QMainWindow {
     std::function<CloseAnswer()> askClose_;
     std::function<void(const QString&)> reportError_;
     std::function<QString()> askPath_;
+    std::function<DiskAnswer(DiskState, bool)> askDisk_;
+    QFileSystemWatcher* watcher_ = nullptr;
+    bool askingDisk_ = false;
+    // A change on disk that the user chose to keep their version over; not
+    // asked about again until Save.
+    bool diskChangeKept_ = false;
 };
 
 }  // namespace zelk::notepad

@@ -1,6 +1,24 @@
 #include "Export.h"
 
 #include <QFileInfo>
+#include <QSaveFile>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "frame/PngWriter.h"
+#include "plot/CPlotter.h"
+#include "plot/DrawPass.h"
+#include "plot/RecordingSurface.h"
+
+#ifdef ZELK_PLOT_GLYPHS
+#include "frame/PdfSurface.h"
+#include "frame/PixelSurface.h"
+#include "frame/PlotGlyphs.h"
+#include "frame/SvgSurface.h"
+#else
+#include <QBuffer>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -9,21 +27,79 @@
 #include <QSvgGenerator>
 
 #include "frame/QPainterSurface.h"
-#include "plot/CPlotter.h"
-#include "plot/DrawPass.h"
-#include "plot/RecordingSurface.h"
+#endif
 
 namespace zelk::render {
 
 namespace {
 
-// The pass on a painter that is already active on its device.
+bool ToBytes(const std::string& data, QByteArray& bytes) {
+    bytes = QByteArray(data.data(), static_cast<qsizetype>(data.size()));
+    return true;
+}
+
+#ifdef ZELK_PLOT_GLYPHS
+// Every picture is written without Qt's painting, from the glyph table.
+
+// Straight into memory that nothing has touched yet: the frame's first fill
+// covers the whole client area, so every page is written once.
+bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
+    const int w = state.clientWidth;
+    const int h = state.clientHeight;
+    if (w < 1 || h < 1) {
+        error = "a picture needs at least one pixel";
+        return false;
+    }
+    const std::unique_ptr<std::uint32_t, decltype(&std::free)> pixels(
+        static_cast<std::uint32_t*>(
+            std::calloc(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 4)),
+        &std::free);
+    if (!pixels) {
+        error = "the picture is too large";
+        return false;
+    }
+    {
+        PixelSurface surface(PixelCanvas(pixels.get(), w, w, h), glyphs::DrawText);
+        DrawPass(state, CPlotter(), surface);
+    }
+    std::vector<unsigned char> png;
+    if (!EncodePng(pixels.get(), w, w, h, png, error)) {
+        return false;
+    }
+    bytes =
+        QByteArray(reinterpret_cast<const char*>(png.data()), static_cast<qsizetype>(png.size()));
+    return true;
+}
+
+// Whole pixels written as integers: a full plot has a hundred thousand
+// points, which Qt's vector writers format one by one as real numbers.
+bool EncodeSvg(PlotState& state, QByteArray& bytes, std::string&) {
+    SvgSurface surface(state.clientWidth, state.clientHeight,
+                       {glyphs::kTable.cellHeight, glyphs::kTable.ascent, glyphs::Advance});
+    DrawPass(state, CPlotter(), surface);
+    return ToBytes(surface.Finish(), bytes);
+}
+
+bool EncodePdf(PlotState& state, QByteArray& bytes, std::string& error) {
+    PdfSurface surface(state.clientWidth, state.clientHeight);
+    DrawPass(state, CPlotter(), surface);
+    const std::string pdf = surface.Finish("Zelk plot", "Zelk");
+    if (pdf.empty()) {
+        error = "cannot compress the picture";
+        return false;
+    }
+    return ToBytes(pdf, bytes);
+}
+
+#else
+// Without the glyph table (a cross build) Qt paints every picture.
+
 void Paint(PlotState& state, QPainter& painter) {
     QPainterSurface surface(painter);
     DrawPass(state, CPlotter(), surface);
 }
 
-bool WritePng(PlotState& state, const QString& path, std::string& error) {
+bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
     QImage image(state.clientWidth, state.clientHeight, QImage::Format_RGB32);
     if (image.isNull()) {
         error = "the picture is too large";
@@ -34,40 +110,48 @@ bool WritePng(PlotState& state, const QString& path, std::string& error) {
         QPainter painter(&image);
         Paint(state, painter);
     }
-    if (!image.save(path, "PNG")) {
-        error = "cannot write the file";
+    std::vector<unsigned char> png;
+    if (!EncodePng(reinterpret_cast<const std::uint32_t*>(image.constBits()),
+                   static_cast<int>(image.bytesPerLine() / 4), image.width(), image.height(), png,
+                   error)) {
         return false;
     }
+    bytes =
+        QByteArray(reinterpret_cast<const char*>(png.data()), static_cast<qsizetype>(png.size()));
     return true;
 }
 
-// Paints one pass on a vector device and checks that the file came out.
-bool PaintInto(QPaintDevice& device, PlotState& state, const QString& path, std::string& error) {
+// Paints one pass on a vector device writing into a buffer.
+bool PaintInto(QPaintDevice& device, PlotState& state, std::string& error) {
     QPainter painter;
     if (!painter.begin(&device)) {
-        error = "cannot write the file";
+        error = "cannot draw the picture";
         return false;
     }
     Paint(state, painter);
-    if (!painter.end() || QFileInfo(path).size() == 0) {
-        error = "cannot write the file";
+    if (!painter.end()) {
+        error = "cannot draw the picture";
         return false;
     }
     return true;
 }
 
-bool WriteSvg(PlotState& state, const QString& path, std::string& error) {
+bool EncodeSvg(PlotState& state, QByteArray& bytes, std::string& error) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
-    svg.setFileName(path);
+    svg.setOutputDevice(&buffer);
     svg.setSize(QSize(state.clientWidth, state.clientHeight));
     svg.setViewBox(QRect(0, 0, state.clientWidth, state.clientHeight));
     svg.setResolution(96);
     svg.setTitle(QStringLiteral("Zelk plot"));
-    return PaintInto(svg, state, path, error);
+    return PaintInto(svg, state, error);
 }
 
-bool WritePdf(PlotState& state, const QString& path, std::string& error) {
-    QPdfWriter pdf(path);
+bool EncodePdf(PlotState& state, QByteArray& bytes, std::string& error) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&buffer);
     pdf.setResolution(96);
     pdf.setCreator(QStringLiteral("Zelk"));
     pdf.setTitle(QStringLiteral("Zelk plot"));
@@ -77,8 +161,9 @@ bool WritePdf(PlotState& state, const QString& path, std::string& error) {
     pdf.setPageLayout(
         QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
                     QPageLayout::Portrait, QMarginsF()));
-    return PaintInto(pdf, state, path, error);
+    return PaintInto(pdf, state, error);
 }
+#endif
 
 }  // namespace
 
@@ -102,21 +187,57 @@ void WriteOps(PlotState& state, std::ostream& out) {
     surface.Write(out);
 }
 
-bool WritePicture(PlotState& state, const std::string& path, PictureFormat format,
-                  std::string& error) {
+bool SaveFile(const std::string& path, const QByteArray& bytes, std::string& error) {
     const QString file = QString::fromStdString(path);
+    // A device, a pipe or a folder is never replaced by a plain file; a link
+    // is followed to its target, which is replaced.
+    const QFileInfo existing(file);
+    if (existing.exists() && !existing.isFile()) {
+        error = "cannot write the file: it is not a regular file";
+        return false;
+    }
+    QSaveFile out(file);
+    // Unbuffered: a write that falls short is seen here. A buffered one would
+    // only fail in the flush inside commit(), which still renames the cut
+    // file into place.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        error = "cannot write the file: " + out.errorString().toStdString();
+        return false;
+    }
+    if (out.write(bytes) != bytes.size() || out.error() != QFileDevice::NoError || !out.commit()) {
+        error = "cannot write the file: " + out.errorString().toStdString();
+        out.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+bool SaveOps(PlotState& state, const std::string& path, std::string& error) {
+    std::ostringstream text;
+    WriteOps(state, text);
+    const std::string ops = std::move(text).str();
+    return SaveFile(path, QByteArray(ops.data(), static_cast<qsizetype>(ops.size())), error);
+}
+
+bool EncodePicture(PlotState& state, PictureFormat format, QByteArray& bytes, std::string& error) {
     switch (format) {
         case PictureFormat::Png:
-            return WritePng(state, file, error);
+            return RenderPng(state, bytes, error);
         case PictureFormat::Svg:
-            return WriteSvg(state, file, error);
+            return EncodeSvg(state, bytes, error);
         case PictureFormat::Pdf:
-            return WritePdf(state, file, error);
+            return EncodePdf(state, bytes, error);
         case PictureFormat::None:
             break;
     }
     error = "unknown picture format";
     return false;
+}
+
+bool WritePicture(PlotState& state, const std::string& path, PictureFormat format,
+                  std::string& error) {
+    QByteArray bytes;
+    return EncodePicture(state, format, bytes, error) && SaveFile(path, bytes, error);
 }
 
 }  // namespace zelk::render

@@ -1,0 +1,11 @@
+#include <unistd.h>
+
+#include "app/Terminal.h"
+
+namespace zelk {
+
+bool StandardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) != 0;
+}
+
+}  // namespace zelk

@@ -1,0 +1,247 @@
+#include "frame/LiveReload.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QSet>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "plot/Host.h"
+#include "plot/PlotState.h"
+#include "plot/Readers.h"
+
+namespace zelk {
+namespace {
+
+// The readers' voice on this path: nothing modal, nothing that ends the
+// process. Messages are kept for the status bar; the fatal path throws so
+// that no read after it runs and the copy is dropped.
+class QuietHost : public Host {
+  public:
+    std::vector<std::string> messages;
+
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    [[noreturn]] void Fatal(const std::string& text) override { throw FatalError(text); }
+    void Redraw() override {}
+    int LaunchAndWait(const std::string&, const std::vector<std::string>&,
+                      const std::string&) override {
+        return -1;  // the readers never start a program
+    }
+    bool RunNewModelDialog(NewModelDlgData&) override { return false; }
+};
+
+// A message that reports a read that still gave usable data.
+bool OnlyInforms(const std::string& message) {
+    return message.find(" - cut to ") != std::string::npos;
+}
+
+QString OneLine(const std::string& text) {
+    QString line = QString::fromStdString(text);
+    line.replace(QLatin1Char('\n'), QStringLiteral(" - "));
+    return line;
+}
+
+bool SameAxis(const PlotState& a, const PlotState& b) {
+    return a.xMin == b.xMin && a.xMax == b.xMax && a.yMin == b.yMin && a.yMax == b.yMax &&
+           a.scaleType == b.scaleType && a.xStep == b.xStep && a.yStep == b.yStep &&
+           a.stackFactor == b.stackFactor && a.stackOffset == b.stackOffset;
+}
+
+}  // namespace
+
+LiveReload::LiveReload(PlotState& state, std::function<bool()> busy, QObject* parent)
+    : QObject(parent),
+      state_(state),
+      busy_(std::move(busy)),
+      watcher_(new QFileSystemWatcher(this)),
+      settle_(new QTimer(this)) {
+    settle_->setSingleShot(true);
+    settle_->setInterval(kSettleMs);
+    connect(settle_, &QTimer::timeout, this, &LiveReload::CheckNow);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, &LiveReload::OnPathChanged);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &LiveReload::OnPathChanged);
+}
+
+LiveReload::~LiveReload() = default;
+
+void LiveReload::SetEnabled(bool on) {
+    enabled_ = on;
+    if (on) {
+        // Catch up with what changed while not following.
+        Watch();
+        CheckNow();
+    } else {
+        settle_->stop();
+        if (!watcher_->files().isEmpty()) {
+            watcher_->removePaths(watcher_->files());
+        }
+        if (!watcher_->directories().isEmpty()) {
+            watcher_->removePaths(watcher_->directories());
+        }
+    }
+}
+
+QHash<QString, LiveReload::Role> LiveReload::Files() const {
+    QHash<QString, Role> files;
+    if (state_.workDir.empty()) {
+        return files;
+    }
+    const QDir dir(QString::fromStdString(state_.workDir));
+    const auto add = [&](const std::string& name, Role role) {
+        if (!name.empty()) {
+            files.insert(QDir::cleanPath(dir.absoluteFilePath(QString::fromStdString(name))), role);
+        }
+    };
+    add(state_.expFile, Role::Curves);
+    add(state_.resFile, Role::Curves);
+    add("EPS.res", Role::Curves);
+    add(state_.axisFile, Role::Axis);
+    add("START_A.INP", Role::Task);
+    return files;
+}
+
+QStringList LiveReload::followedFiles() const {
+    QStringList files = Files().keys();
+    files.sort();
+    return files;
+}
+
+LiveReload::Stamp LiveReload::StampOf(const QString& path) {
+    Stamp stamp;
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        return stamp;
+    }
+    stamp.exists = true;
+    stamp.empty = file.size() == 0;
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(&file);
+    stamp.digest = hash.result();
+    return stamp;
+}
+
+void LiveReload::Rearm() {
+    stamps_.clear();
+    const QHash<QString, Role> files = Files();
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        stamps_.insert(it.key(), StampOf(it.key()));
+    }
+    Watch();
+}
+
+void LiveReload::Watch() {
+    if (!watcher_->files().isEmpty()) {
+        watcher_->removePaths(watcher_->files());
+    }
+    if (!watcher_->directories().isEmpty()) {
+        watcher_->removePaths(watcher_->directories());
+    }
+    if (!enabled_ || state_.workDir.empty()) {
+        return;
+    }
+    // The folder sees a file renamed over a followed one (an editor's or a
+    // fitting program's safe save); the files see writes in place. A watch on
+    // a file replaced by a rename is gone, so the paths are added anew.
+    const QString folder = QString::fromStdString(state_.workDir);
+    if (QFileInfo(folder).isDir()) {
+        watcher_->addPath(folder);
+    }
+    QStringList existing;
+    for (const QString& path : Files().keys()) {
+        if (QFileInfo(path).isFile()) {
+            existing.append(path);
+        }
+    }
+    if (!existing.isEmpty()) {
+        watcher_->addPaths(existing);
+    }
+}
+
+void LiveReload::OnPathChanged() {
+    if (enabled_) {
+        settle_->start();
+    }
+}
+
+void LiveReload::CheckNow() {
+    // During Zelk's own editor or fit run the files are the command's: it
+    // reads them itself and takes them as read when it is done.
+    if (!enabled_ || busy_()) {
+        return;
+    }
+    const QHash<QString, Role> files = Files();
+    QHash<QString, Stamp> now;
+    QSet<Role> changed;
+    QStringList changedNames;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const Stamp stamp = StampOf(it.key());
+        now.insert(it.key(), stamp);
+        if (!stamps_.contains(it.key()) || !(stamps_.value(it.key()) == stamp)) {
+            changed.insert(it.value());
+            changedNames.append(QFileInfo(it.key()).fileName());
+        }
+    }
+    Watch();
+    if (changed.isEmpty()) {
+        return;
+    }
+    // Whatever comes of this read, this is the content that was looked at:
+    // the next change tries again, an unchanged broken file is not re-read.
+    stamps_ = now;
+    changedNames.sort();
+
+    // An empty file is one being written: truncated, its content still to come.
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const Stamp& stamp = now.value(it.key());
+        if (stamp.exists && stamp.empty && changedNames.contains(QFileInfo(it.key()).fileName())) {
+            emit failed(QStringLiteral("Not reloaded: %1 - the file is empty")
+                            .arg(QFileInfo(it.key()).fileName()));
+            return;
+        }
+    }
+
+    const bool task = changed.contains(Role::Task);
+    const bool axis = task || changed.contains(Role::Axis);
+    const bool curves = task || changed.contains(Role::Curves);
+    auto copy = std::make_unique<PlotState>(state_);
+    QuietHost host;
+    std::string reading;
+    try {
+        if (task) {
+            reading = "START_A.INP";
+            ReadTaskFile(*copy, host);
+        }
+        if (axis && host.messages.empty()) {
+            reading = copy->axisFile;
+            ReadAxisFile(*copy, host);
+        }
+        if (curves && host.messages.empty()) {
+            // Of the curve files only the result file can end too early.
+            reading = copy->fitRunCount > 0 ? copy->resFile : copy->expFile;
+            ReadCurveFiles(*copy, host);
+        }
+    } catch (const FatalError& error) {
+        emit failed(QStringLiteral("Not reloaded: %1 - %2")
+                        .arg(QString::fromStdString(reading), OneLine(error.what())));
+        return;
+    }
+    for (const std::string& message : host.messages) {
+        if (!OnlyInforms(message)) {
+            emit failed(QStringLiteral("Not reloaded: %1 - %2")
+                            .arg(changedNames.join(QStringLiteral(", ")), OneLine(message)));
+            return;
+        }
+    }
+    const bool axisChanged = !SameAxis(state_, *copy);
+    state_ = *copy;
+    // A new task file may name other files.
+    Rearm();
+    emit reloaded(changedNames, axisChanged);
+}
+
+}  // namespace zelk

@@ -1,0 +1,78 @@
+#pragma once
+// Following the task's files while another program changes them: the task
+// file, the axis file, the experimental and result files and EPS.res. A change
+// is read with the same readers as the task commands, into a copy of the plot
+// state; the copy is adopted only when every read was clean, so a file caught
+// half-written never costs the picture on screen, and never ends Zelk.
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QFileSystemWatcher;
+class QTimer;
+
+namespace zelk {
+
+struct PlotState;
+
+class LiveReload : public QObject {
+    Q_OBJECT
+  public:
+    // Quiet time after the last change before the files are read: a program
+    // that writes in several steps is read once, when it is done.
+    static constexpr int kSettleMs = 150;
+
+    // state is the view's; busy says when Zelk's own editor or fit run is
+    // going on, whose writes are the commands' to read.
+    LiveReload(PlotState& state, std::function<bool()> busy, QObject* parent = nullptr);
+    ~LiveReload() override;
+
+    // Off, nothing is watched; on again, what changed meanwhile is read.
+    void SetEnabled(bool on);
+    bool enabled() const { return enabled_; }
+
+    // Takes the files as they are now as read: called after every command and
+    // task load, which read them themselves. Also picks up new file names.
+    void Rearm();
+
+    // Reads what changed since the last look, now (the timer calls this).
+    void CheckNow();
+
+    // The paths being followed, for tests and the status bar.
+    QStringList followedFiles() const;
+
+  signals:
+    // The state took the files' new contents; axisChanged when the axis
+    // settings differ from before.
+    void reloaded(const QStringList& files, bool axisChanged);
+    // A change could not be read; text names the file and says why.
+    void failed(const QString& text);
+
+  private:
+    struct Stamp {
+        bool exists = false;
+        bool empty = false;
+        QByteArray digest;
+        bool operator==(const Stamp&) const = default;
+    };
+    enum class Role { Task, Axis, Curves };
+
+    void OnPathChanged();
+    void Watch();
+    QHash<QString, Role> Files() const;
+    static Stamp StampOf(const QString& path);
+
+    PlotState& state_;
+    std::function<bool()> busy_;
+    QFileSystemWatcher* watcher_;
+    QTimer* settle_;
+    bool enabled_ = true;
+    QString folder_;
+    QHash<QString, Stamp> stamps_;
+};
+
+}  // namespace zelk

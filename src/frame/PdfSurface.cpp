@@ -1,0 +1,374 @@
+#include "frame/PdfSurface.h"
+
+#include <zlib.h>
+
+#include <charconv>
+#include <cstdio>
+
+#include "frame/PlotGlyphs.h"
+
+namespace zelk {
+
+namespace {
+
+constexpr int kFirstChar = 0x20;
+constexpr int kLastChar = 0x7E;
+
+void AppendInt(std::string& out, long long v) {
+    char buf[24];
+    const auto result = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, result.ptr);
+}
+
+// A colour component as a fraction with up to three decimals.
+void AppendComponent(std::string& out, int v) {
+    if (v == 0 || v == 255) {
+        out += v == 0 ? '0' : '1';
+        return;
+    }
+    const int thousandths = (v * 1000 + 127) / 255;
+    out += "0.";
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%03d", thousandths);
+    out += buf;
+}
+
+void AppendRgb(std::string& out, Colour c) {
+    AppendComponent(out, RedOf(c));
+    out += ' ';
+    AppendComponent(out, GreenOf(c));
+    out += ' ';
+    AppendComponent(out, BlueOf(c));
+}
+
+bool Deflate(const std::string& in, std::string& out) {
+    uLongf size = compressBound(static_cast<uLong>(in.size()));
+    out.resize(size);
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                  reinterpret_cast<const Bytef*>(in.data()), static_cast<uLong>(in.size()),
+                  Z_BEST_SPEED) != Z_OK) {
+        return false;
+    }
+    out.resize(size);
+    return true;
+}
+
+// A string in a PDF literal: backslash, parentheses escaped; characters
+// outside the font become blanks.
+void AppendPdfString(std::string& out, std::string_view text) {
+    out += '(';
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < kFirstChar || u > kLastChar) {
+            out += ' ';
+        } else {
+            if (c == '(' || c == ')' || c == '\\') {
+                out += '\\';
+            }
+            out += c;
+        }
+    }
+    out += ')';
+}
+
+// The plot font as a Type 3 font: one unit is one pixel, each glyph the black
+// pixels of the glyph table, row by row, as runs of filled rectangles.
+std::string GlyphProcedure(int c) {
+    const glyphs::Glyph& glyph = glyphs::kTable.glyphs[c - kFirstChar];
+    std::string proc;
+    AppendInt(proc, glyph.advance);
+    proc += " 0 d0\n";
+    const glyphs::Pixel* pixels = glyphs::kTable.pixels + glyph.first;
+    for (int i = 0; i < glyph.count;) {
+        // The table lists pixels row by row, left to right: join runs.
+        int j = i + 1;
+        while (j < glyph.count && pixels[j].dy == pixels[i].dy &&
+               pixels[j].dx == pixels[j - 1].dx + 1) {
+            ++j;
+        }
+        AppendInt(proc, pixels[i].dx);
+        proc += ' ';
+        AppendInt(proc, glyphs::kTable.ascent - pixels[i].dy - 1);
+        proc += ' ';
+        AppendInt(proc, j - i);
+        proc += " 1 re\n";
+        i = j;
+    }
+    if (glyph.count > 0) {
+        proc += "f\n";
+    }
+    return proc;
+}
+
+}  // namespace
+
+PdfSurface::PdfSurface(int width, int height)
+    : width_(width), height_(height), background_(RGB(255, 255, 255)) {
+    pens_.push_back({PS_SOLID, 1, RGB(0, 0, 0)});  // a device context's default pen
+    content_.reserve(1 << 16);
+    // One unit of user space is one pixel, 1/96 inch.
+    content_ += "0.75 0 0 0.75 0 0 cm\n";
+}
+
+void PdfSurface::SetFill(Colour colour) {
+    if (fill_ != colour) {
+        AppendRgb(content_, colour);
+        content_ += " rg\n";
+        fill_ = colour;
+    }
+}
+
+void PdfSurface::SetStroke(Colour colour) {
+    if (stroke_ != colour) {
+        AppendRgb(content_, colour);
+        content_ += " RG\n";
+        stroke_ = colour;
+    }
+}
+
+// PDF's y axis grows upward from the bottom of the page.
+void PdfSurface::AppendX(long long x, bool half) {
+    AppendInt(content_, x);
+    if (half) {
+        content_ += ".5";
+    }
+}
+
+void PdfSurface::AppendY(long long y, bool half) {
+    if (half) {
+        // The middle of pixel row y: height - y - 0.5.
+        const long long v = static_cast<long long>(height_) - y - 1;
+        if (v < 0) {
+            content_ += '-';
+            AppendInt(content_, -v - 1);
+        } else {
+            AppendInt(content_, v);
+        }
+        content_ += ".5";
+    } else {
+        AppendInt(content_, static_cast<long long>(height_) - y);
+    }
+}
+
+void PdfSurface::FillSolidRect(int x, int y, int cx, int cy, Colour colour) {
+    Flush();
+    if (cx > 0 && cy > 0) {
+        SetFill(colour);
+        AppendInt(content_, x);
+        content_ += ' ';
+        AppendInt(content_, static_cast<long long>(height_) - y - cy);
+        content_ += ' ';
+        AppendInt(content_, cx);
+        content_ += ' ';
+        AppendInt(content_, cy);
+        content_ += " re f\n";
+    }
+    background_ = colour;
+}
+
+void PdfSurface::MoveTo(int x, int y) {
+    Flush();
+    x_ = x;
+    y_ = y;
+}
+
+void PdfSurface::LineTo(int x, int y) {
+    if (x == x_ && y == y_) {
+        return;  // a line of no length draws nothing
+    }
+    if (run_.empty()) {
+        run_.push_back(x_);
+        run_.push_back(y_);
+    }
+    run_.push_back(x);
+    run_.push_back(y);
+    x_ = x;
+    y_ = y;
+}
+
+void PdfSurface::StrokeRun(Colour colour, int width, bool dashed) {
+    SetStroke(colour);
+    AppendInt(content_, width);
+    content_ += width > 1 ? " w 1 J 1 j " : " w 0 J 0 j ";
+    content_ += dashed ? "[3 3] 0 d\n" : "[] 0 d\n";
+    // An odd width is centred on the pixel's middle, an even one on its
+    // corner, which is where the raster's square brush lies.
+    const bool half = width % 2 == 1;
+    for (std::size_t i = 0; i + 1 < run_.size(); i += 2) {
+        AppendX(run_[i], half);
+        content_ += ' ';
+        AppendY(run_[i + 1], half);
+        content_ += i == 0 ? " m\n" : " l\n";
+    }
+    content_ += "S\n";
+}
+
+void PdfSurface::Flush() {
+    if (run_.size() >= 4) {
+        const PenState& pen = pens_.back();
+        const int width = pen.width < 1 ? 1 : pen.width;
+        if (pen.style == PS_DOT && width == 1) {
+            StrokeRun(background_, 1, false);  // the gaps, then the dots
+            StrokeRun(pen.colour, 1, true);
+        } else {
+            StrokeRun(pen.colour, width, false);
+        }
+    }
+    run_.clear();
+}
+
+void PdfSurface::TextOut(int x, int y, std::string_view text) {
+    Flush();
+    const int width = glyphs::Advance(text);
+    if (width > 0) {
+        FillSolidRect(x, y, width, glyphs::kTable.cellHeight, background_);
+    }
+    if (text.empty()) {
+        return;
+    }
+    SetFill(RGB(0, 0, 0));
+    content_ += "BT /F1 1 Tf ";
+    AppendInt(content_, x);
+    content_ += ' ';
+    AppendInt(content_, static_cast<long long>(height_) - y - glyphs::kTable.ascent);
+    content_ += " Td [";
+    // Kerning as adjustments in thousandths of a pixel.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        const int kern = glyphs::Advance(text.substr(i, 2)) - glyphs::Advance(text.substr(i, 1)) -
+                         glyphs::Advance(text.substr(i + 1, 1));
+        if (kern != 0) {
+            AppendPdfString(content_, text.substr(start, i + 1 - start));
+            content_ += ' ';
+            AppendInt(content_, -1000LL * kern);
+            content_ += ' ';
+            start = i + 1;
+        }
+    }
+    AppendPdfString(content_, text.substr(start));
+    content_ += "] TJ ET\n";
+}
+
+void PdfSurface::SelectNewPen(int style, int width, Colour colour) {
+    Flush();
+    pens_.push_back({style, width, colour});
+}
+
+void PdfSurface::RestorePen() {
+    Flush();
+    if (pens_.size() > 1) {
+        pens_.pop_back();
+    }
+}
+
+std::string PdfSurface::Finish(std::string_view title, std::string_view creator) {
+    Flush();
+    std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    std::vector<std::size_t> offsets;
+    const auto begin = [&] {
+        offsets.push_back(pdf.size());
+        AppendInt(pdf, static_cast<long long>(offsets.size()));
+        pdf += " 0 obj\n";
+    };
+    const auto stream = [&](const std::string& data, bool compress) -> bool {
+        std::string packed;
+        if (compress && !Deflate(data, packed)) {
+            return false;
+        }
+        const std::string& body = compress ? packed : data;
+        pdf += "<< /Length ";
+        AppendInt(pdf, static_cast<long long>(body.size()));
+        pdf += compress ? " /Filter /FlateDecode >>\nstream\n" : " >>\nstream\n";
+        pdf += body;
+        pdf += "\nendstream\nendobj\n";
+        return true;
+    };
+    const long long w = width_;
+    const long long h = height_;
+    constexpr int kGlyphCount = kLastChar - kFirstChar + 1;
+    constexpr int kFirstProc = 8;  // objects 8 ... 8 + 94: the glyphs
+
+    begin();  // 1: catalog
+    pdf += "<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
+    begin();  // 2: pages
+    pdf += "<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n";
+    begin();  // 3: the page, 96 pixels to the inch
+    pdf += "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 ";
+    AppendInt(pdf, w * 3 / 4);
+    pdf += (w * 3) % 4 == 0 ? "" : (w * 3) % 4 == 2 ? ".5" : (w * 3) % 4 == 1 ? ".25" : ".75";
+    pdf += ' ';
+    AppendInt(pdf, h * 3 / 4);
+    pdf += (h * 3) % 4 == 0 ? "" : (h * 3) % 4 == 2 ? ".5" : (h * 3) % 4 == 1 ? ".25" : ".75";
+    pdf += "] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>\nendobj\n";
+    begin();  // 4: the drawing
+    if (!stream(content_, true)) {
+        return {};
+    }
+    begin();  // 5: the plot font
+    pdf +=
+        "<< /Type /Font /Subtype /Type3 /FontBBox [-8 -8 24 24] "
+        "/FontMatrix [1 0 0 1 0 0] /FirstChar 32 /LastChar 126 /Widths [";
+    for (int c = kFirstChar; c <= kLastChar; ++c) {
+        AppendInt(pdf, glyphs::kTable.glyphs[c - kFirstChar].advance);
+        pdf += c == kLastChar ? "]" : " ";
+    }
+    pdf += " /Encoding 6 0 R /CharProcs 7 0 R /ToUnicode ";
+    AppendInt(pdf, kFirstProc + kGlyphCount);
+    pdf += " 0 R /Resources << >> >>\nendobj\n";
+    begin();  // 6: glyph names g32 ... g126
+    pdf += "<< /Type /Encoding /Differences [32";
+    for (int c = kFirstChar; c <= kLastChar; ++c) {
+        pdf += " /g";
+        AppendInt(pdf, c);
+    }
+    pdf += "] >>\nendobj\n";
+    begin();  // 7: the glyph procedures by name
+    pdf += "<<";
+    for (int c = kFirstChar; c <= kLastChar; ++c) {
+        pdf += " /g";
+        AppendInt(pdf, c);
+        pdf += ' ';
+        AppendInt(pdf, kFirstProc + c - kFirstChar);
+        pdf += " 0 R";
+    }
+    pdf += " >>\nendobj\n";
+    for (int c = kFirstChar; c <= kLastChar; ++c) {
+        begin();
+        stream(GlyphProcedure(c), false);
+    }
+    begin();  // the text as characters, for search and copy
+    stream(
+        "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+        "/CMapName /Adobe-Identity-UCS def /CMapType 2 def\n"
+        "1 begincodespacerange <00> <FF> endcodespacerange\n"
+        "1 beginbfrange <20> <7E> <0020> endbfrange\n"
+        "endcmap CMapName currentdict /CMap defineresource pop end end",
+        false);
+    begin();  // document information
+    pdf += "<< /Title ";
+    AppendPdfString(pdf, title);
+    pdf += " /Creator ";
+    AppendPdfString(pdf, creator);
+    pdf += " >>\nendobj\n";
+
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 ";
+    AppendInt(pdf, static_cast<long long>(offsets.size()) + 1);
+    pdf += "\n0000000000 65535 f \n";
+    for (const std::size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size ";
+    AppendInt(pdf, static_cast<long long>(offsets.size()) + 1);
+    pdf += " /Root 1 0 R /Info ";
+    AppendInt(pdf, static_cast<long long>(offsets.size()));
+    pdf += " 0 R >>\nstartxref\n";
+    AppendInt(pdf, static_cast<long long>(xref));
+    pdf += "\n%%EOF\n";
+    return pdf;
+}
+
+}  // namespace zelk

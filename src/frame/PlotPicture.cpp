@@ -1,0 +1,138 @@
+#include "frame/PlotPicture.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+
+#include "frame/QPainterSurface.h"
+#include "plot/CPlotter.h"
+#include "plot/DrawPass.h"
+#include "plot/PlotState.h"
+#include "plot/PlotView.h"
+
+namespace zelk {
+namespace {
+
+void Paint(PlotState& state, const ViewRanges* view, QPainter& painter) {
+    QPainterSurface surface(painter);
+    DrawPass(state, CPlotter(), surface, view);
+}
+
+// Paints one pass on a vector device and checks that something came out.
+bool PaintInto(QPaintDevice& device, PlotState& state, const ViewRanges* view, QIODevice& output,
+               std::string& error) {
+    const qint64 before = output.pos();
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        error = "cannot write the file";
+        return false;
+    }
+    Paint(state, view, painter);
+    if (!painter.end() || output.pos() == before) {
+        error = "cannot write the file";
+        return false;
+    }
+    return true;
+}
+
+bool HasPicture(const PlotState& state, std::string& error) {
+    if (state.clientWidth <= 0 || state.clientHeight <= 0) {
+        error = "the plot has no size";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void PaintPlotImage(QImage& image, PlotState& state, const CPlotter& plotter,
+                    const ViewRanges* view) {
+    const QSize size(state.clientWidth, state.clientHeight);
+    if (image.size() != size || image.format() != QImage::Format_RGB32) {
+        image = QImage(size, QImage::Format_RGB32);
+    }
+    if (image.isNull()) {
+        return;
+    }
+    QPainter painter(&image);
+    QPainterSurface surface(painter);
+    DrawPass(state, plotter, surface, view);
+}
+
+bool WritePlotSvg(PlotState& state, const ViewRanges* view, QIODevice& device, std::string& error) {
+    if (!HasPicture(state, error)) {
+        return false;
+    }
+    QSvgGenerator svg;
+    svg.setOutputDevice(&device);
+    svg.setSize(QSize(state.clientWidth, state.clientHeight));
+    svg.setViewBox(QRect(0, 0, state.clientWidth, state.clientHeight));
+    svg.setResolution(96);
+    svg.setTitle(QStringLiteral("Zelk plot"));
+    return PaintInto(svg, state, view, device, error);
+}
+
+bool WritePlotPdf(PlotState& state, const ViewRanges* view, QIODevice& device, std::string& error) {
+    if (!HasPicture(state, error)) {
+        return false;
+    }
+    QPdfWriter pdf(&device);
+    pdf.setResolution(96);
+    pdf.setCreator(QStringLiteral("Zelk"));
+    pdf.setTitle(QStringLiteral("Zelk plot"));
+    // A page exactly the size of the plot: one pixel of the view is one
+    // 1/96 inch, as on the screen.
+    const QSizeF points(state.clientWidth * 72.0 / 96.0, state.clientHeight * 72.0 / 96.0);
+    pdf.setPageLayout(
+        QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
+                    QPageLayout::Portrait, QMarginsF()));
+    return PaintInto(pdf, state, view, device, error);
+}
+
+bool SavePlotPicture(PlotState& state, const ViewRanges* view, const QString& path,
+                     QString& error) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("png") && suffix != QLatin1String("svg") &&
+        suffix != QLatin1String("pdf")) {
+        error = QStringLiteral("the name must end in .png, .svg or .pdf");
+        return false;
+    }
+    std::string why;
+    if (!HasPicture(state, why)) {
+        error = QString::fromStdString(why);
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString();
+        return false;
+    }
+    bool ok = false;
+    if (suffix == QLatin1String("png")) {
+        QImage image;
+        PaintPlotImage(image, state, CPlotter(), view);
+        ok = !image.isNull() && image.save(&file, "PNG");
+        why = image.isNull() ? "the picture is too large" : "cannot write the file";
+    } else if (suffix == QLatin1String("svg")) {
+        ok = WritePlotSvg(state, view, file, why);
+    } else {
+        ok = WritePlotPdf(state, view, file, why);
+    }
+    if (!ok) {
+        file.cancelWriting();
+        error = QString::fromStdString(why);
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zelk

@@ -1,0 +1,56 @@
+#pragma once
+// The plot as an SVG document, written directly from the surface operations:
+// integer coordinates, one element per fill, text and run of lines. Shapes
+// are drawn with crisp edges on pixel centres, so that a viewer shows the
+// plot as the screen does; text is "DejaVu Sans" at 11 px on an opaque cell
+// as wide as the plot font's advance (from the glyph table), in the
+// background colour, as on the screen.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "plot/Surface.h"
+
+namespace zelk {
+
+class SvgSurface : public Surface {
+  public:
+    // cellHeight and ascent: of the plot font; advance: the width of a text.
+    struct Font {
+        int cellHeight;
+        int ascent;
+        int (*advance)(std::string_view text);
+    };
+
+    SvgSurface(int width, int height, const Font& font);
+
+    void FillSolidRect(int x, int y, int cx, int cy, Colour colour) override;
+    void MoveTo(int x, int y) override;
+    void LineTo(int x, int y) override;
+    void TextOut(int x, int y, std::string_view text) override;
+    void SelectNewPen(int style, int width, Colour colour) override;
+    void RestorePen() override;
+
+    // The whole document; ends the drawing.
+    std::string Finish();
+
+  private:
+    struct PenState {
+        int style;
+        int width;
+        Colour colour;
+    };
+    void Flush();
+    void AppendPolyline(Colour colour, int width, bool dashed);
+
+    std::string out_;
+    Font font_;
+    std::vector<PenState> pens_;
+    Colour background_;
+    int x_ = 0;
+    int y_ = 0;
+    std::vector<int> run_;  // x, y pairs of the collected polyline
+};
+
+}  // namespace zelk

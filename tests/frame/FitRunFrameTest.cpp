@@ -1,0 +1,302 @@
+// The fit run in the window: real scripted fitting programs run through the
+// GuiHost, shown in the "Fitting Program" panel, stopped with the Stop button
+// or Escape, and the close question while one runs.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "commands/CommandIds.h"
+#include "frame/CMainFrame.h"
+#include "frame/CZelkView.h"
+#include "frame/CommandTable.h"
+#include "frame/FitRunPanel.h"
+#include "support/TempDir.h"
+
+namespace zelk::testing {
+namespace {
+
+class FitRunFrame : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        frame = std::make_unique<CMainFrame>();
+        host().SetRunLogFolder(QString::fromStdString((logs.Path() / "runs").string()));
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    }
+    void TearDown() override { frame.reset(); }
+
+    GuiHost& host() { return frame->view()->guiHost(); }
+    FitRunPanel& panel() { return *frame->fitRunPanel(); }
+
+    // A shell script in the task folder, executable.
+    std::string Script(const std::string& name, const std::string& body) {
+        const auto path = work.Write(name, "#!/bin/sh\n" + body);
+        ::chmod(path.c_str(), 0755);
+        return "./" + name;
+    }
+
+    // Runs program through the GuiHost; step is called every 20 ms while it
+    // runs (the waiting loop handles the timer) with the number of the call.
+    ProgramEnd RunWith(const std::string& program, std::function<void(int)> step) {
+        QTimer driver;
+        int calls = 0;
+        QObject::connect(&driver, &QTimer::timeout, [&] { step(calls++); });
+        driver.start(20);
+        return host().RunFitProgram(program, {program});
+    }
+
+    int Ticks() const { return frame->fitRunPanel()->output()->toPlainText().count("tick"); }
+    QString LastLine() const {
+        const FitOutputLines& lines = frame->fitRunPanel()->lines();
+        return lines.lines().empty() ? QString() : lines.lines().back();
+    }
+
+    TempWorkDir work;
+    TempDir logs;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+const char* kTicker = "while :; do echo tick; sleep 0.05; done\n";
+
+TEST_F(FitRunFrame, TheStopButtonStopsTheFittingProgram) {
+    const std::string fitter = Script("fitter", kTicker);
+    bool clicked = false;
+    const ProgramEnd end = RunWith(fitter, [&](int) {
+        panel().Flush();
+        if (!clicked && Ticks() >= 2) {
+            clicked = true;
+            QTest::mouseClick(panel().stopButton(), Qt::LeftButton);
+        }
+    });
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(end.how, ProgramEnd::How::Stopped);
+    EXPECT_EQ(LastLine(), "stopped");
+    EXPECT_FALSE(host().busy());
+    EXPECT_FALSE(panel().stopButton()->isEnabled());
+}
+
+TEST_F(FitRunFrame, EscapeStopsTheFittingProgramAndOtherKeysAndClicksDoNot) {
+    const std::string fitter = Script("fitter", kTicker);
+    int ticksAfterOtherInput = -1;
+    int pressedAt = -1;
+    QSignalSpy routed(frame.get(), &CMainFrame::commandRouted);
+    const ProgramEnd end = RunWith(fitter, [&](int call) {
+        panel().Flush();
+        if (pressedAt < 0 && Ticks() >= 1) {
+            pressedAt = call;
+            QTest::keyClick(frame->view(), Qt::Key_Return);
+            QTest::keyClick(frame->view(), Qt::Key_A);
+            QTest::keyClick(frame->view(), Qt::Key_P, Qt::ControlModifier);
+            QTest::mouseClick(panel().openLogFolderButton(), Qt::LeftButton);
+            QTest::mouseClick(frame->view(), Qt::RightButton);
+            ticksAfterOtherInput = Ticks();
+        } else if (pressedAt >= 0 && Ticks() >= ticksAfterOtherInput + 3) {
+            QTest::keyClick(frame->view(), Qt::Key_Escape);
+        }
+    });
+    EXPECT_EQ(end.how, ProgramEnd::How::Stopped);
+    // The program went on after the other keys and clicks, and none of them
+    // reached a command.
+    EXPECT_GE(Ticks(), ticksAfterOtherInput + 3);
+    EXPECT_EQ(routed.count(), 0);
+    EXPECT_EQ(LastLine(), "stopped");
+}
+
+struct EndingCase {
+    const char* name;
+    const char* body;  // nullptr: a file that is not executable
+    const char* endLine;
+};
+
+TEST_F(FitRunFrame, TheLastLineSaysHowTheProgramEnded) {
+    const std::vector<EndingCase> cases = {
+        {"exits3", "echo 'demo.mod:7: the height \"abc\" is not a number'\nexit 3\n",
+         "ended with exit status 3 after"},
+        {"crashes", "echo computing\nkill -SEGV $$\n", "ended by signal 11 (Segmentation fault)"},
+        {"notrun", nullptr, "could not start: "},
+    };
+    for (const EndingCase& c : cases) {
+        std::string program;
+        if (c.body != nullptr) {
+            program = Script(c.name, c.body);
+        } else {
+            work.Write(c.name, "#!/bin/sh\n");
+            program = std::string("./") + c.name;
+        }
+        const ProgramEnd end = RunWith(program, [](int) {});
+        EXPECT_TRUE(LastLine().startsWith(QString::fromLatin1(c.endLine)))
+            << c.name << ": " << LastLine().toStdString();
+        if (c.body != nullptr && std::string(c.name) == "exits3") {
+            EXPECT_EQ(end.code, 3);
+            EXPECT_TRUE(
+                panel().output()->toPlainText().contains("the height \"abc\" is not a number"));
+        }
+    }
+}
+
+TEST_F(FitRunFrame, ARunOpensThePanelWithItsHeadingAndLogsTheWholeOutput) {
+    const std::string fitter = Script("fitter", "printf 'one\\ntwo\\r2\\n'\nexit 0\n");
+    ASSERT_FALSE(panel().isVisible());
+    QString statusDuringRun;
+    QObject::connect(&host(), &GuiHost::busyChanged, [&](bool busy, const QString&) {
+        if (busy && statusDuringRun.isEmpty()) {
+            statusDuringRun = frame->statusBar()->currentMessage();
+        }
+    });
+    RunWith(fitter, [](int) {});
+    EXPECT_TRUE(panel().isVisible());
+    EXPECT_TRUE(panel().heading()->text().startsWith(
+        "./fitter in " + QDir::toNativeSeparators(QDir::currentPath()) + ", started "));
+    EXPECT_TRUE(statusDuringRun.startsWith("Waiting for the fitting program: ./fitter - "))
+        << statusDuringRun.toStdString();
+    EXPECT_EQ(panel().lines().lines()[1], "2wo");
+    QFile log(host().lastRunLog());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << host().lastRunLog().toStdString();
+    const QByteArray text = log.readAll();
+    EXPECT_TRUE(text.startsWith(panel().heading()->text().toUtf8() + "\none\ntwo\r2\n"));
+    EXPECT_TRUE(text.endsWith(" s\n"));
+}
+
+TEST_F(FitRunFrame, ARunWithoutResultBringsThePanelBack) {
+    const std::string fitter = Script("fitter", "echo the model has an error\nexit 2\n");
+    const ProgramEnd end = RunWith(fitter, [](int) {});
+    panel().hide();  // the user closed it
+    host().FitRunFinished({end, false, false});
+    EXPECT_TRUE(panel().isVisible());
+    EXPECT_TRUE(frame->statusBar()->currentMessage().contains("ended with exit status 2"));
+    panel().hide();
+    host().FitRunFinished({end, true, true});
+    EXPECT_FALSE(panel().isVisible());
+}
+
+TEST_F(FitRunFrame, NoticesOfAFitCommandGoToTheStatusBarAndThePanel) {
+    const std::string fitter = Script("fitter", "echo output\n");
+    host().BeginFitCommand();
+    host().ShowNotice("FIT.INP was put back from BUFF.RES");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "FIT.INP was put back from BUFF.RES");
+    RunWith(fitter, [](int) {});
+    host().ShowNotice("after the run");
+    host().EndFitCommand();
+    host().ShowNotice("a reload failed");  // not about a run
+    panel().Flush();
+    const QStringList shown = panel().output()->toPlainText().split(u'\n');
+    ASSERT_GE(shown.size(), 4);
+    EXPECT_EQ(shown[0], "Zelk: FIT.INP was put back from BUFF.RES");
+    EXPECT_EQ(shown[1], "output");
+    EXPECT_EQ(shown[3], "Zelk: after the run");
+    EXPECT_FALSE(panel().output()->toPlainText().contains("reload"));
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "a reload failed");
+}
+
+// Closing the window during a run asks; No goes on waiting, Yes stops the
+// program, lets the command finish and then closes.
+TEST_F(FitRunFrame, ClosingDuringARunAsksAndNoGoesOnWaiting) {
+    const std::string fitter = Script("fitter", kTicker);
+    QSignalSpy quit(frame.get(), &CMainFrame::quitRequested);
+    int answeredAt = -1;
+    int ticksAtAnswer = 0;
+    bool asked = false;
+    const ProgramEnd end = RunWith(fitter, [&](int call) {
+        panel().Flush();
+        if (answeredAt < 0 && !asked && Ticks() >= 1) {
+            frame->close();
+        }
+        if (QMessageBox* box = frame->stopQuestion(); box != nullptr && answeredAt < 0) {
+            if (!asked) {
+                asked = true;
+                EXPECT_EQ(box->text(), "The fitting program is still running. Stop it and quit?");
+                return;
+            }
+            answeredAt = call;
+            ticksAtAnswer = Ticks();
+            QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+        } else if (answeredAt >= 0 && Ticks() >= ticksAtAnswer + 3) {
+            host().RequestStop();
+        }
+    });
+    EXPECT_TRUE(asked);
+    EXPECT_GE(answeredAt, 0);
+    EXPECT_EQ(end.how, ProgramEnd::How::Stopped);
+    QTest::qWait(50);
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(quit.count(), 0);
+    EXPECT_FALSE(host().quitting());
+}
+
+TEST_F(FitRunFrame, ClosingDuringARunAndYesStopsItAndQuitsOnceTheCommandIsOver) {
+    const std::string fitter = Script("fitter", kTicker);
+    QSignalSpy quit(frame.get(), &CMainFrame::quitRequested);
+    bool answered = false;
+    const ProgramEnd end = RunWith(fitter, [&](int) {
+        panel().Flush();
+        if (!answered && Ticks() >= 1 && frame->stopQuestion() == nullptr) {
+            frame->close();
+        } else if (QMessageBox* box = frame->stopQuestion(); box != nullptr && !answered) {
+            answered = true;
+            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        }
+    });
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(end.how, ProgramEnd::How::Stopped);
+    // The rest of the command runs before the window goes.
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(quit.count(), 0);
+    // Whatever the command still has to say goes to standard error, not into
+    // boxes that would keep Zelk from ending; no new run starts.
+    EXPECT_TRUE(host().quitting());
+    EXPECT_EQ(host().RunFitProgram(fitter, {fitter}).how, ProgramEnd::How::Stopped);
+    QTRY_COMPARE(quit.count(), 1);
+    EXPECT_FALSE(frame->isVisible());
+}
+
+TEST_F(FitRunFrame, TheViewMenuEndsWithTheFittingProgramEntryAfterOneSeparator) {
+    QMenu* viewMenu = nullptr;
+    for (QAction* entry : frame->menuBar()->actions()) {
+        if (entry->text() == "&View") {
+            viewMenu = entry->menu();
+        }
+    }
+    ASSERT_NE(viewMenu, nullptr);
+    const QList<QAction*> items = viewMenu->actions();
+    ASSERT_EQ(items.size(), 4);
+    EXPECT_EQ(items[0], frame->ActionFor(ID_VIEW_TOOLBAR));
+    EXPECT_EQ(items[1], frame->ActionFor(ID_VIEW_STATUS_BAR));
+    EXPECT_TRUE(items[2]->isSeparator());
+    QAction* entry = items[3];
+    EXPECT_EQ(entry->text(), "Fitting Program");
+    EXPECT_TRUE(entry->isCheckable());
+    EXPECT_FALSE(entry->isChecked());
+    entry->trigger();
+    EXPECT_TRUE(panel().isVisible());
+    EXPECT_TRUE(entry->isChecked());
+    entry->trigger();
+    EXPECT_FALSE(panel().isVisible());
+    // Escape, the stop key, is bound to nothing else.
+    for (const Accelerator& accelerator : Accelerators()) {
+        EXPECT_NE(accelerator.keys, QKeySequence(Qt::Key_Escape));
+    }
+    for (QAction* action : frame->findChildren<QAction*>()) {
+        EXPECT_FALSE(action->shortcuts().contains(QKeySequence(Qt::Key_Escape)))
+            << action->text().toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace zelk::testing

@@ -1,0 +1,315 @@
+// Reading and navigating the plot in the window: the readout pane, zoom and
+// pan with the mouse and keys, following file changes, export and copy.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <filesystem>
+
+#include "FrameFixture.h"
+#include "frame/CommandTable.h"
+#include "frame/LiveReload.h"
+#include "plot/PlotView.h"
+
+namespace zelk::testing {
+namespace {
+
+// The sample task (x 0..100, y 0..10, two curves 3 apart) on a view of
+// 465 x 360 pixels: 0.25 x units and 1/30 y units per pixel.
+class Navigation : public FrameFixture {
+  protected:
+    void SetUp() override {
+        FrameFixture::SetUp();
+        view->setFixedSize(465, 360);
+        QApplication::processEvents();
+        ASSERT_EQ(view->size(), QSize(465, 360));
+        view->LoadTaskWithoutEditor();
+        ASSERT_EQ(state().experimental.curveCount, 2);
+    }
+
+    QImage Screen() { return view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    void Drag(Qt::MouseButton button, QPoint from, QPoint to,
+              Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::mousePress(view, button, modifiers, from);
+        QTest::mouseMove(view, (from + to) / 2);
+        QTest::mouseMove(view, to);
+        QTest::mouseRelease(view, button, modifiers, to);
+    }
+
+    void Wheel(QPoint at, int delta) {
+        QWheelEvent wheel(QPointF(at), QPointF(view->mapToGlobal(at)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &wheel);
+    }
+
+    PlotGeometry Geometry() { return PlotGeometry(465, 360, view->shownRanges()); }
+
+    // Waits for the follower to read the files (or fail to).
+    bool WaitForReload(QSignalSpy& spy) { return !spy.isEmpty() || spy.wait(5000); }
+};
+
+TEST_F(Navigation, ReadoutFollowsTheMouseAndBlanksOutsideThePlot) {
+    QLabel* pane = frame->readoutPane();
+    // Left of the lock-key indicators (where the platform has them).
+    if (frame->indicator(0)->isVisible()) {
+        EXPECT_LT(pane->x(), frame->indicator(0)->x());
+    }
+    QTest::mouseMove(view, QPoint(245, 170));
+    EXPECT_EQ(pane->text(), "x = 50.00   y = 5.00   curve 1: 2");
+    QTest::mouseMove(view, QPoint(145, 290));
+    EXPECT_EQ(pane->text(), "x = 25.00   y = 1.00   curve 2: 1");
+    QTest::mouseMove(view, QPoint(10, 170));  // the left margin
+    EXPECT_EQ(pane->text(), "");
+    QTest::mouseMove(view, QPoint(245, 170));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(view, &leave);
+    EXPECT_EQ(pane->text(), "");
+}
+
+TEST_F(Navigation, ZoomAndBackArePixelIdenticalToBefore) {
+    const QImage before = Screen();
+    EXPECT_EQ(before, view->PlotImage());
+
+    Drag(Qt::LeftButton, QPoint(145, 100), QPoint(245, 250));
+    ASSERT_TRUE(view->zoom().zoomed());
+    EXPECT_TRUE(frame->wholePlotAction()->isEnabled());
+    EXPECT_NEAR(view->shownRanges().xMin, 25.0, 1e-4);
+    EXPECT_NEAR(view->shownRanges().xMax, 50.0, 1e-4);
+    EXPECT_NE(Screen(), before);
+    // The axis file is untouched: the state keeps the file's ranges.
+    EXPECT_EQ(state().xMax, 100.0f);
+
+    QTest::keyClick(frame.get(), Qt::Key_Home);
+    EXPECT_FALSE(view->zoom().zoomed());
+    EXPECT_EQ(Screen(), before);
+
+    Drag(Qt::LeftButton, QPoint(100, 60), QPoint(300, 200));
+    ASSERT_TRUE(view->zoom().zoomed());
+    QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(200, 100));
+    EXPECT_FALSE(view->zoom().zoomed());
+    EXPECT_EQ(Screen(), before);
+
+    // The axis command shows the file's ranges again once its editor closes.
+    Wheel(QPoint(200, 200), 120);
+    ASSERT_TRUE(view->zoom().zoomed());
+    QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier, QPoint(200, 200));
+    EXPECT_FALSE(view->zoom().zoomed());
+    EXPECT_EQ(Screen(), before);
+}
+
+TEST_F(Navigation, WheelZoomsAboutTheCursor) {
+    const QPoint at(321, 123);
+    const double x = Geometry().XAt(at.x());
+    const double y = Geometry().YAt(at.y());
+    for (int delta : {120, 120, 360, -240, 60, -120}) {
+        Wheel(at, delta);
+        EXPECT_NEAR(Geometry().ColumnOf(x), at.x(), 0.01) << delta;
+        EXPECT_NEAR(Geometry().RowOf(y), at.y(), 0.01) << delta;
+    }
+    EXPECT_TRUE(view->zoom().zoomed());
+}
+
+TEST_F(Navigation, MiddleAndShiftDragPan) {
+    Wheel(QPoint(245, 170), 240);
+    const ViewRanges zoomed = view->shownRanges();
+    const double unitsPerColumn = (zoomed.xMax - zoomed.xMin) / 400.0;
+    Drag(Qt::MiddleButton, QPoint(200, 150), QPoint(240, 150));
+    EXPECT_NEAR(view->shownRanges().xMin, zoomed.xMin - 40 * unitsPerColumn, 1e-3);
+    Drag(Qt::LeftButton, QPoint(240, 150), QPoint(200, 150), Qt::ShiftModifier);
+    EXPECT_NEAR(view->shownRanges().xMin, zoomed.xMin, 1e-3);
+    EXPECT_NEAR(view->shownRanges().yLo, zoomed.yLo, 1e-3);
+}
+
+TEST_F(Navigation, ExtremeZoomAndTinyWindowsNeitherCrashNorHang) {
+    for (int i = 0; i < 300; ++i) {
+        Wheel(QPoint(300, 100), 120 * 5);
+    }
+    EXPECT_FALSE(Screen().isNull());
+    QTest::mouseMove(view, QPoint(300, 100));
+    EXPECT_FALSE(frame->readoutPane()->text().isEmpty());
+    for (int i = 0; i < 300; ++i) {
+        Wheel(QPoint(50, 330), -120 * 5);
+    }
+    EXPECT_FALSE(Screen().isNull());
+    Drag(Qt::MiddleButton, QPoint(50, 50), QPoint(400, 300));
+    for (QSize size : {QSize(66, 61), QSize(10, 10), QSize(1, 1), QSize(465, 360)}) {
+        view->setFixedSize(size);
+        QApplication::processEvents();
+        EXPECT_FALSE(Screen().isNull()) << size.width();
+        Wheel(QPoint(0, 0), 120);
+        Drag(Qt::LeftButton, QPoint(0, 0), QPoint(size.width(), size.height()));
+    }
+}
+
+TEST_F(Navigation, ExportedPngIsTheWidgetsPixels) {
+    QTemporaryDir out;
+    const QString png = out.filePath("plot.png");
+    ASSERT_TRUE(frame->ExportPlot(png));
+    EXPECT_EQ(QImage(png).convertToFormat(QImage::Format_RGB32), Screen());
+
+    Drag(Qt::LeftButton, QPoint(100, 60), QPoint(300, 200));
+    ASSERT_TRUE(frame->ExportPlot(png));
+    EXPECT_EQ(QImage(png).convertToFormat(QImage::Format_RGB32), Screen());
+
+    for (const char* name : {"plot.svg", "plot.PDF"}) {
+        ASSERT_TRUE(frame->ExportPlot(out.filePath(name))) << name;
+        EXPECT_GT(QFileInfo(out.filePath(name)).size(), 200) << name;
+    }
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3) << "no temporary left behind";
+
+    ModalCloser closer;
+    EXPECT_FALSE(frame->ExportPlot(out.filePath("plot.bmp")));
+    EXPECT_FALSE(QFile::exists(out.filePath("plot.bmp")));
+    EXPECT_FALSE(frame->ExportPlot(out.filePath("no/such/folder/plot.png")));
+    ASSERT_EQ(closer.texts.size(), 2);
+    EXPECT_TRUE(closer.texts[0].contains("Cannot export the plot to"))
+        << closer.texts[0].toStdString();
+}
+
+TEST_F(Navigation, CopyPutsThePlotOnTheClipboard) {
+    frame->copyPlotAction()->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
+              Screen());
+}
+
+TEST_F(Navigation, NewKeysLeaveTheAcceleratorTableAlone) {
+    QList<QKeySequence> added;
+    for (QAction* action : {frame->exportPlotAction(), frame->copyPlotAction(),
+                            frame->openTaskFolderAction(), frame->wholePlotAction()}) {
+        ASSERT_FALSE(action->shortcut().isEmpty()) << action->text().toStdString();
+        added << action->shortcut();
+    }
+    EXPECT_EQ(added, (QList<QKeySequence>{QKeySequence("Ctrl+E"), QKeySequence("Ctrl+Shift+C"),
+                                          QKeySequence("Ctrl+Shift+O"), QKeySequence("Home")}));
+    for (const Accelerator& accelerator : Accelerators()) {
+        EXPECT_FALSE(added.contains(accelerator.keys)) << accelerator.id;
+    }
+    for (QAction* action : frame->AcceleratorActions()) {
+        EXPECT_FALSE(added.contains(action->shortcut()));
+    }
+    EXPECT_TRUE(frame->followFilesAction()->isChecked());
+    EXPECT_FALSE(frame->recentTaskFoldersMenu()->isEnabled());
+}
+
+// Following file changes.
+
+TEST_F(Navigation, FollowsAWriteInPlace) {
+    QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
+    task.Write("exp.dat", "3 2\n10 7 2\n50 3 4\n90 5 6\n");
+    ASSERT_TRUE(WaitForReload(spy));
+    EXPECT_EQ(state().experimental.y[0], 7.0f);
+    EXPECT_EQ(spy.front().front().toStringList(), QStringList{"exp.dat"});
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Navigation, FollowsATemporaryFileRenamedOver) {
+    QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
+    for (float first : {8.0f, 9.0f}) {
+        spy.clear();
+        task.Write("axis.tmp", QByteArray::number(first) + "\n100\n20\n0\n10\n2\n1\n1\n3\n");
+        std::filesystem::rename(task.File("axis.tmp").toStdString(),
+                                task.File("axis.inp").toStdString());
+        ASSERT_TRUE(WaitForReload(spy)) << first;
+        EXPECT_EQ(state().xMin, first);
+        EXPECT_TRUE(spy.front().at(1).toBool()) << "the axis changed";
+    }
+}
+
+TEST_F(Navigation, AxisChangeShowsTheNewRangesButACurveChangeKeepsTheZoom) {
+    QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
+    Wheel(QPoint(200, 200), 120);
+    const ViewRanges zoomed = view->shownRanges();
+    task.Write("exp.dat", "3 2\n10 7 2\n50 3 4\n90 5 6\n");
+    ASSERT_TRUE(WaitForReload(spy));
+    EXPECT_EQ(view->shownRanges(), zoomed);
+    spy.clear();
+    task.Write("axis.inp", "0\n50\n10\n0\n10\n2\n1\n1\n3\n");
+    ASSERT_TRUE(WaitForReload(spy));
+    EXPECT_FALSE(view->zoom().zoomed());
+    EXPECT_EQ(view->shownRanges().xMax, 50.0);
+}
+
+struct BrokenFile {
+    const char* name;
+    const char* file;
+    QByteArray content;
+};
+
+class BrokenFileArriving : public Navigation, public ::testing::WithParamInterface<BrokenFile> {};
+
+TEST_P(BrokenFileArriving, KeepsTheOldStateAndSaysWhichFile) {
+    const BrokenFile& c = GetParam();
+    const PlotState before = state();
+    QSignalSpy failed(&view->liveReload(), &LiveReload::failed);
+    QSignalSpy reloaded(&view->liveReload(), &LiveReload::reloaded);
+    task.Write(c.file, c.content);
+    ASSERT_TRUE(WaitForReload(failed));
+    EXPECT_TRUE(reloaded.isEmpty());
+    EXPECT_TRUE(failed.front().front().toString().contains(c.file));
+    EXPECT_TRUE(frame->messagePane()->text().contains(c.file))
+        << frame->messagePane()->text().toStdString();
+    // Nothing of the broken read was adopted, and no box, no exit.
+    EXPECT_EQ(state().expFile, before.expFile);
+    EXPECT_EQ(state().xMax, before.xMax);
+    EXPECT_EQ(state().markerX1, before.markerX1);
+    EXPECT_EQ(state().experimental.curveCount, before.experimental.curveCount);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(host.fatals, 0);
+
+    // The next change tries again.
+    SampleTask fresh;  // a good copy of every file
+    for (const char* name : {"START_A.INP", "axis.inp", "exp.dat"}) {
+        QFile good(fresh.File(name));
+        ASSERT_TRUE(good.open(QIODevice::ReadOnly));
+        task.Write(name, good.readAll());
+    }
+    QDir::setCurrent(task.path());
+    task.Write("exp.dat", "3 2\n10 7 2\n50 3 4\n90 5 6\n");
+    ASSERT_TRUE(WaitForReload(reloaded));
+    EXPECT_EQ(state().experimental.y[0], 7.0f);
+    EXPECT_EQ(frame->messagePane()->text(), "Ready");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LiveReload, BrokenFileArriving,
+    ::testing::Values(BrokenFile{"HalfWrittenTaskFile", "START_A.INP",
+                                 "Task of the GUI tests\noptions file:\nopt.inp\nmodel fi"},
+                      BrokenFile{"ShortAxisFile", "axis.inp", "0\n50\n20\n"},
+                      BrokenFile{"EmptyExperimentalFile", "exp.dat", QByteArray()}),
+    [](const ::testing::TestParamInfo<BrokenFile>& param) { return param.param.name; });
+
+TEST_F(Navigation, ChangesDuringItsOwnProgramRunsAreTheCommandsToRead) {
+    QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
+    view->guiHost().SetLauncher(
+        [&](const std::string&, const std::vector<std::string>&, const std::function<void()>&) {
+            task.Write("exp.dat", "3 2\n10 7 2\n50 3 4\n90 5 6\n");
+            view->liveReload().CheckNow();
+            return 0;
+        });
+    view->guiHost().LaunchAndWait("editor", {"editor"}, "");
+    EXPECT_TRUE(spy.isEmpty());
+    EXPECT_EQ(state().experimental.y[0], 1.0f);
+}
+
+TEST_F(Navigation, FollowFileChangesOffStopsFollowing) {
+    frame->followFilesAction()->trigger();
+    EXPECT_FALSE(view->liveReload().enabled());
+    QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
+    task.Write("exp.dat", "3 2\n10 7 2\n50 3 4\n90 5 6\n");
+    view->liveReload().CheckNow();
+    EXPECT_TRUE(spy.isEmpty());
+    EXPECT_EQ(state().experimental.y[0], 1.0f);
+    // Back on, what changed meanwhile is read at once.
+    frame->followFilesAction()->trigger();
+    EXPECT_EQ(spy.size(), 1);
+    EXPECT_EQ(state().experimental.y[0], 7.0f);
+}
+
+}  // namespace
+}  // namespace zelk::testing
