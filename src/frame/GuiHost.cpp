@@ -256,8 +256,21 @@ void GuiHost::FitRunFinished(const FitRunOutcome& outcome) {
         return;
     }
     // The user must see why there is no result: the end line and the last
-    // lines the program wrote.
+    // lines the program wrote, or, when the command did not get as far as
+    // starting it, why not (the panel must not show an older run as this one).
     if (panel_) {
+        if (fitCommandDepth_ > 0 && !runInFitCommand_) {
+            runInFitCommand_ = true;
+            panel_->BeginRun(QStringLiteral("No run in %1, %2")
+                                 .arg(QDir::toNativeSeparators(QDir::currentPath()),
+                                      QDateTime::currentDateTime().toString(
+                                          QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+            for (const QString& notice : std::as_const(pendingNotices_)) {
+                panel_->AddNote(notice);
+            }
+            pendingNotices_.clear();
+            panel_->EndRun(FitRunEndLine(outcome.end));
+        }
         panel_->BringToFront();
     }
     emit noticeShown(
