@@ -1,6 +1,9 @@
 // Editing the task's files, loading a task, the axis command and the command
 // dispatch of the view.
 
+#include <filesystem>
+#include <system_error>
+
 #include "commands/CommandIds.h"
 #include "commands/TaskCommands.h"
 #include "platform/InputFile.h"

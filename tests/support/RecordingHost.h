@@ -51,7 +51,6 @@ class RecordingHost : public Host {
         throw FatalError(text);
     }
 
-    void ShowNotice(const std::string& text) override { notices.push_back(text); }
     bool AskYesNo(const std::string& text) override {
         questions.push_back(text);
         return onQuestion ? onQuestion(text) : false;
