@@ -13,3 +13,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Programs carry their C++ runtime (libstdc++, libgcc, winpthread) inside, so
+# they run from any folder, and under Wine, without DLLs beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+# Eigen is headers only: the build machine's copy serves the target as well.
+if(NOT DEFINED Eigen3_DIR AND EXISTS /usr/share/eigen3/cmake/Eigen3Config.cmake)
+    set(Eigen3_DIR /usr/share/eigen3/cmake CACHE PATH "Eigen's CMake package")
+endif()

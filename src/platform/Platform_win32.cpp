@@ -69,6 +69,31 @@ std::string GrowingBuffer(Fill fill) {
     }
 }
 
+// A name as the file services take it. Up to MAX_PATH characters a name goes
+// as it is; a longer one is made a full path with the \\?\ prefix, which lifts
+// the limit (and with it the services' own handling of "." and "..", which
+// GetFullPathNameW has done by then).
+std::wstring ApiPath(const std::string& path) {
+    std::wstring wide = Wide(path);
+    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) {
+        return wide;
+    }
+    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return wide;
+    }
+    std::wstring full(size, L'\0');
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (n == 0 || n >= size) {
+        return wide;
+    }
+    full.resize(n);
+    if (full.rfind(L"\\\\", 0) == 0) {
+        return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
+    }
+    return L"\\\\?\\" + full;
+}
+
 bool HasExtension(const std::string& program) {
     const std::size_t dot = program.rfind('.');
     const std::size_t separator = program.find_last_of("\\/");
@@ -189,9 +214,9 @@ bool StartCaptured(const std::string& program, const std::vector<std::string>& a
 // requests are still seen while a program floods. False once the pipe is
 // closed on the program's side.
 bool DrainPipe(HANDLE pipe, std::vector<char>& buffer,
-               const std::function<void(std::string_view)>& onOutput) {
+               const std::function<void(std::string_view)>& onOutput, std::size_t& taken) {
     constexpr std::size_t kBound = 16u << 20;
-    std::size_t taken = 0;
+    taken = 0;
     while (taken < kBound) {
         DWORD available = 0;
         if (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
@@ -231,11 +256,47 @@ std::string WindowsDirectory() {
 }
 
 bool CopyFile(const std::string& from, const std::string& to) {
-    return ::CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE) != 0;
+    if (to.empty()) {
+        return false;
+    }
+    const std::wstring source = ApiPath(from);
+    const std::wstring target = ApiPath(to);
+    // A target the user has made read-only stays as it is (Wine's CopyFileW
+    // would overwrite it; Windows' refuses), and a folder is no target.
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return false;
+    }
+    // Copied beside the target and moved over it: the target is replaced
+    // whole or not at all, and copying a file onto itself loses nothing.
+    static LONG counter = 0;
+    std::wstring temp;
+    bool copied = false;
+    for (int attempt = 0; attempt < 100 && !copied; ++attempt) {
+        temp = target + L".zelk-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+               std::to_wstring(::InterlockedIncrement(&counter));
+        copied = ::CopyFileW(source.c_str(), temp.c_str(), TRUE) != 0;
+        if (!copied && ::GetLastError() != ERROR_FILE_EXISTS) {
+            return false;
+        }
+    }
+    if (!copied) {
+        return false;
+    }
+    if (::MoveFileExW(temp.c_str(), target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+        return true;
+    }
+    // The copy keeps the source's attributes; a read-only one must be freed
+    // before it can go.
+    ::SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(temp.c_str());
+    return false;
 }
 
 bool DeleteFile(const std::string& path) {
-    return ::DeleteFileW(Wide(path).c_str()) != 0;
+    return ::DeleteFileW(ApiPath(path).c_str()) != 0;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
@@ -281,7 +342,7 @@ FileLock::FileLock(const std::string& path) : path_(path) {
     // Removed by the system when the last handle closes, which is also when
     // the process dies.
     HANDLE file =
-        ::CreateFileW(Wide(path_).c_str(), GENERIC_READ | GENERIC_WRITE,
+        ::CreateFileW(Wide(path_).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -423,11 +484,14 @@ ProgramEnd RunProgram(const std::string& program, const std::vector<std::string>
     const auto tick = std::chrono::milliseconds(20);
     Clock::time_point lastWhileWaiting = start;
     for (;;) {
+        std::size_t taken = 0;
         if (pipeOpen) {
-            pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput);
+            pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput, taken);
         }
-        if (::WaitForSingleObject(process.get(), static_cast<DWORD>(tick.count())) !=
-            WAIT_TIMEOUT) {
+        // While output streams in, the pipe is read again at once; when it
+        // is quiet, the wait for the program's end is the pause.
+        const DWORD pause = taken > 0 ? 0 : static_cast<DWORD>(tick.count());
+        if (::WaitForSingleObject(process.get(), pause) != WAIT_TIMEOUT) {
             break;
         }
         if (hooks.whileWaiting && Clock::now() - lastWhileWaiting >= tick) {
@@ -444,14 +508,15 @@ ProgramEnd RunProgram(const std::string& program, const std::vector<std::string>
 
     // The program has ended: take what it wrote, then end whatever it
     // started and left running, which might keep the pipe open for ever.
+    std::size_t taken = 0;
     if (pipeOpen) {
-        pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput);
+        pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput, taken);
     }
     endAll();
     const Clock::time_point endedAt = Clock::now();
     while (pipeOpen && Clock::now() - endedAt < std::chrono::milliseconds(500)) {
-        pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput);
-        if (pipeOpen) {
+        pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput, taken);
+        if (pipeOpen && taken == 0) {
             std::this_thread::sleep_for(tick);
         }
     }

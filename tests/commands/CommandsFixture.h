@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands/TaskCommands.h"
+#include "platform/Platform.h"
 #include "plot/PlotState.h"
 #include "support/RecordingHost.h"
 #include "support/ScopedEnv.h"
@@ -19,8 +20,18 @@ namespace zelk::testing {
 
 using Strings = std::vector<std::string>;
 
+// The editor the platform layer starts from dir when the user has named none:
+// Notepad of the Windows directory on Windows, the bundled editor elsewhere.
+inline std::string EditorIn(const std::string& dir) {
+#ifdef _WIN32
+    return platform::JoinPath(dir, "notepad.exe");
+#else
+    return platform::JoinPath(dir, "zelk-notepad");
+#endif
+}
+
 inline constexpr const char* kEditorDir = "/opt/zelk tools";
-inline const std::string kEditor = std::string(kEditorDir) + "/zelk-notepad";
+inline const std::string kEditor = EditorIn(kEditorDir);
 
 // A task file naming the given files; experiment flag and markers as given.
 inline std::string TaskFileText(const std::string& model, const std::string& exp,
@@ -43,7 +54,9 @@ class CommandsTest : public ::testing::Test {
         state->windowsDir = kEditorDir;
     }
 
-    std::string InTask(const std::string& name) const { return folder.path() + "/" + name; }
+    std::string InTask(const std::string& name) const {
+        return platform::JoinPath(folder.path(), name);
+    }
 
     // The launches' programs, argv and waiting texts side by side.
     Strings LaunchedPrograms() const {

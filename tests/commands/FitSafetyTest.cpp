@@ -82,7 +82,11 @@ class FitSafetyTest : public CommandsTest {
 };
 
 TEST_F(FitSafetyTest, ResultNamedAsOneOfTheTasksOwnFilesIsRefused) {
-    std::filesystem::create_symlink("FIT.INP", "link to input");
+    std::error_code linkError;
+    std::filesystem::create_symlink("FIT.INP", "link to input", linkError);
+    if (linkError) {
+        GTEST_SKIP() << "no symbolic links here: " << linkError.message();
+    }
     const std::string folderName = std::filesystem::path(folder.path()).filename().string();
     const Strings ownNames = {
         "FIT.INP",
@@ -205,7 +209,11 @@ TEST_F(FitSafetyTest, FitInputThatIsALinkNeverReceivesThePlaceholder) {
     std::filesystem::create_directory("shared");
     WriteText("shared/master.inp", kUserInput);
     std::filesystem::remove("FIT.INP");
-    std::filesystem::create_symlink("shared/master.inp", "FIT.INP");
+    std::error_code linkError;
+    std::filesystem::create_symlink("shared/master.inp", "FIT.INP", linkError);
+    if (linkError) {
+        GTEST_SKIP() << "no symbolic links here: " << linkError.message();
+    }
     Fitter([] { WriteText("result.dat", kResultText); });
     commands.Execute(ID_RUN_PLACEHOLDER_FIT);
     ASSERT_EQ(host.messages.size(), 1u);
@@ -240,8 +248,8 @@ TEST_F(FitSafetyTest, InterruptedRunIsFoundAndTheInputPutBackFirst) {
 }
 
 TEST_F(FitSafetyTest, InterruptedRunIsFoundWhenATaskIsLoaded) {
-    WriteText("START_A.INP", TaskFileText("model.mod", "exp.dat", "fit prog", "result.dat",
-                                          "axis.inp"));
+    WriteText("START_A.INP",
+              TaskFileText("model.mod", "exp.dat", "fit prog", "result.dat", "axis.inp"));
     WriteText("axis.inp", kAxisText);
     for (int id : {ID_TASK, ID_SET_TASK}) {
         host = RecordingHost();
@@ -346,6 +354,9 @@ TEST_F(FitSafetyTest, StartFailureSaysWhy) {
     EXPECT_EQ(ReadText("FIT.INP"), kUserInput);
 }
 
+// Shell scripts as fitting programs; the Windows launcher's own runs are in
+// the Win32 end-to-end test.
+#ifndef _WIN32
 TEST_F(FitSafetyTest, RealProgramsThatCrashFailOrAreStopped) {
     MakeProgram("crashes",
                 "#!/bin/sh\necho 'model.mod:7: the height is not a number' >&2\n"
@@ -394,6 +405,7 @@ TEST_F(FitSafetyTest, ProgramNamedWithALeadingDashStartsAndKeepsItsName) {
     EXPECT_EQ(ReadText("seen.txt"), "./-dash.sh\n");
     EXPECT_EQ(ReadText("result.dat"), PlaceholderBytes());
 }
+#endif
 
 }  // namespace
 }  // namespace zelk::testing

@@ -168,7 +168,11 @@ TEST_F(NewModelTest, TheTasksOwnFilesAreReplacedOnlyAfterAYes) {
         {"other.inf", false},
     };
     std::filesystem::create_directory("sub");
-    std::filesystem::create_symlink("exp.dat", "exp link.dat");
+    std::error_code linkError;
+    std::filesystem::create_symlink("exp.dat", "exp link.dat", linkError);
+    if (linkError) {
+        GTEST_SKIP() << "no symbolic links here: " << linkError.message();
+    }
     state->modelFile = "model.mod";
     state->expFile = "exp.dat";
     state->optFile = "opt.inp";

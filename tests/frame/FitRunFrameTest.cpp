@@ -277,7 +277,7 @@ TEST_F(FitRunFrame, ClosingDuringARunAndYesStopsItAndQuitsOnceTheCommandIsOver) 
     EXPECT_FALSE(frame->isVisible());
 }
 
-TEST_F(FitRunFrame, TheViewMenuHasTheFittingProgramEntryAfterOneSeparator) {
+TEST_F(FitRunFrame, TheViewMenuSectionStartsWithTheFittingProgramEntry) {
     QMenu* viewMenu = nullptr;
     for (QAction* entry : frame->menuBar()->actions()) {
         if (entry->text() == "&View") {

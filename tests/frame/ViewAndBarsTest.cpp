@@ -263,3 +263,28 @@ TEST_F(FrameFixture, WaitingForAProgramBlocksInputButKeepsPainting) {
 
 }  // namespace
 }  // namespace zelk::testing
+
+namespace zelk {
+namespace {
+
+// Work that waits for the plot's first paint is started once: a view that
+// was painted, repainted and resized reports its first paint only once.
+TEST(FirstPaint, IsReportedOnceAfterThePlotWasPainted) {
+    CMainFrame frame;
+    int reports = 0;
+    QObject::connect(frame.view(), &CZelkView::firstPainted, [&reports] { ++reports; });
+    EXPECT_EQ(reports, 0) << "nothing painted yet";
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    ASSERT_TRUE(QTest::qWaitFor([&reports] { return reports > 0; }));
+    frame.view()->repaint();
+    frame.resize(frame.size() + QSize(30, 20));
+    frame.view()->repaint();
+    EXPECT_EQ(reports, 1);
+    if (QGuiApplication::platformName() == "offscreen") {
+        EXPECT_FALSE(frame.indicator(0)->isVisible()) << "no lock keys to show";
+    }
+}
+
+}  // namespace
+}  // namespace zelk

@@ -12,6 +12,25 @@ class ScopedLocale {
   public:
     explicit ScopedLocale(const char* name)
         : previousC_(std::setlocale(LC_ALL, nullptr)), previousCpp_(std::locale()) {
+#ifdef _WIN32
+        // The C runtimes of Windows name their locales "de_DE", "de-DE" or
+        // "German_Germany" rather than "de_DE.UTF-8", and the C++ library of
+        // MinGW knows no named locale but "C": there the C library's locale is
+        // the one that could change how numbers read.
+        const std::string wanted(name);
+        const std::string bare = wanted.substr(0, wanted.find('.'));
+        std::string dashed = bare;
+        if (dashed.size() == 5 && dashed[2] == '_') {
+            dashed[2] = '-';
+        }
+        for (const std::string& candidate : {wanted, bare, dashed}) {
+            if (std::setlocale(LC_ALL, candidate.c_str()) != nullptr) {
+                active_ = true;
+                break;
+            }
+        }
+        return;
+#endif
         if (std::setlocale(LC_ALL, name) == nullptr) {
             return;
         }
@@ -30,7 +49,9 @@ class ScopedLocale {
     ScopedLocale& operator=(const ScopedLocale&) = delete;
 
     // False when the system does not have the locale; callers should fail.
-    bool Active() const { return active_; }
+    bool Active() const {
+        return active_;
+    }
 
   private:
     std::string previousC_;

@@ -8,6 +8,16 @@
 #include <string_view>
 #include <system_error>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 #include "Demo.h"
 #include "FitRun.h"
 #include "Text.h"
@@ -29,8 +39,23 @@ constexpr const char* kUsage =
     "fitted model). Exit status: 0 done, 1 done but a fit did not converge,\n"
     "2 bad input (nothing written).\n";
 
-// The absolute path of this very program, for the demo's START_A.INP.
+// The absolute path of this very program, for the demo's START_A.INP, in
+// UTF-8 as Zelk reads its task files.
 std::string SelfPath(const char* argv0) {
+#ifdef _WIN32
+    // The narrow argv and the C++ library's narrow paths are in the ANSI code
+    // page on Windows, which cannot spell every folder name.
+    std::wstring wide(32768, L'\0');
+    const DWORD n = ::GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
+    if (n > 0 && n < wide.size()) {
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n),
+                                               nullptr, 0, nullptr, nullptr);
+        std::string text(static_cast<std::size_t>(size), '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n), text.data(), size,
+                              nullptr, nullptr);
+        return text;
+    }
+#endif
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) {
