@@ -201,6 +201,10 @@ QString GuiHost::FitStatusText() const {
         seconds < 60
             ? QStringLiteral("%1 s").arg(seconds)
             : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
+    if (stopRequested_) {
+        // The program gets its grace to end before it is killed.
+        return QStringLiteral("Stopping the fitting program: %1 - %2").arg(fitProgram_, elapsed);
+    }
     return QStringLiteral("Waiting for the fitting program: %1 - %2 (Escape stops it)")
         .arg(fitProgram_, elapsed);
 }
@@ -298,7 +302,7 @@ bool GuiHost::RunNewModelDialog(NewModelDlgData& data) {
 void GuiHost::RequestStop() {
     if (fitRunning_) {
         stopRequested_ = true;
-        emit busyChanged(true, QStringLiteral("Stopping the fitting program: %1").arg(fitProgram_));
+        emit busyChanged(true, FitStatusText());
     }
 }
 

@@ -83,16 +83,20 @@ const char* kTicker = "while :; do echo tick; sleep 0.05; done\n";
 TEST_F(FitRunFrame, TheStopButtonStopsTheFittingProgram) {
     const std::string fitter = Script("fitter", kTicker);
     bool clicked = false;
+    QString statusAfterStop;
     const ProgramEnd end = RunWith(fitter, [&](int) {
         panel().Flush();
         if (!clicked && Ticks() >= 2) {
             clicked = true;
             QTest::mouseClick(panel().stopButton(), Qt::LeftButton);
+            statusAfterStop = frame->statusBar()->currentMessage();
         }
     });
     EXPECT_TRUE(clicked);
     EXPECT_EQ(end.how, ProgramEnd::How::Stopped);
     EXPECT_EQ(LastLine(), "stopped");
+    EXPECT_TRUE(statusAfterStop.startsWith("Stopping the fitting program: ./fitter - "))
+        << statusAfterStop.toStdString();
     EXPECT_FALSE(host().busy());
     EXPECT_FALSE(panel().stopButton()->isEnabled());
 }
