@@ -46,7 +46,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     CreateToolBar();
     CreateStatusBar();
     CreateFitRunPanel();
-    CreatePlotNavigationEntries();
     ReadSettings();
     CreatePlotNavigationEntries();
     SetDocumentTitle(QStringLiteral("Untitled"));
