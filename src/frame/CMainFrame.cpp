@@ -47,7 +47,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     CreateToolBar();
     CreateStatusBar();
     CreateFitRunPanel();
-    CreatePlotNavigationEntries();
     ReadSettings();
     CreatePlotNavigationEntries();
     SetDocumentTitle(QStringLiteral("Untitled"));

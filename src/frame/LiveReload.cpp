@@ -217,34 +217,45 @@ void LiveReload::CheckNow() {
     const bool task = changed.contains(Role::Task);
     const bool axis = task || changed.contains(Role::Axis);
     const bool curves = task || changed.contains(Role::Curves);
+    // Read in the readers' live mode: nothing shown, nothing ends Zelk, and
+    // the report says whether every file was whole.
     auto copy = std::make_unique<PlotState>(state_);
     QuietHost host;
-    std::string reading;
-    try {
-        if (task) {
-            reading = "START_A.INP";
-            ReadTaskFile(*copy, host);
+    const auto clean = [&](const std::string& file, const ReadReport& report) {
+        std::string why;
+        for (const std::string& message : report.messages) {
+            if (!OnlyInforms(message)) {
+                why = message;
+                break;
+            }
         }
-        if (axis && host.messages.empty()) {
-            reading = copy->axisFile;
-            ReadAxisFile(*copy, host);
+        if (why.empty() && report.complete) {
+            return true;
         }
-        if (curves && host.messages.empty()) {
-            // Of the curve files only the result file can end too early.
-            reading = copy->fitRunCount > 0 ? copy->resFile : copy->expFile;
-            ReadCurveFiles(*copy, host);
+        if (why.empty()) {
+            why = "the file is not complete";
         }
-    } catch (const FatalError& error) {
         emit failed(QStringLiteral("Not reloaded: %1 - %2")
-                        .arg(QString::fromStdString(reading), OneLine(error.what())));
-        return;
-    }
-    for (const std::string& message : host.messages) {
-        if (!OnlyInforms(message)) {
-            emit failed(QStringLiteral("Not reloaded: %1 - %2")
-                            .arg(changedNames.join(QStringLiteral(", ")), OneLine(message)));
+                        .arg(QString::fromStdString(file), OneLine(why)));
+        return false;
+    };
+    try {
+        if (task && !clean("START_A.INP", ReadTaskFile(*copy, host, ReadMode::Live))) {
             return;
         }
+        if (axis && !clean(copy->axisFile, ReadAxisFile(*copy, host, ReadMode::Live))) {
+            return;
+        }
+        if (curves && !clean(changedNames.join(QStringLiteral(", ")).toStdString(),
+                             ReadCurveFiles(*copy, host, ReadMode::Live))) {
+            return;
+        }
+    } catch (const FatalError& error) {
+        // Not expected in the live mode; should a reader still take the fatal
+        // path, the copy is dropped all the same.
+        emit failed(QStringLiteral("Not reloaded: %1 - %2")
+                        .arg(changedNames.join(QStringLiteral(", ")), OneLine(error.what())));
+        return;
     }
     const bool axisChanged = !SameAxis(state_, *copy);
     state_ = *copy;

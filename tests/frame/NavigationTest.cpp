@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -209,6 +210,23 @@ TEST_F(Navigation, NewKeysLeaveTheAcceleratorTableAlone) {
     }
     EXPECT_TRUE(frame->followFilesAction()->isChecked());
     EXPECT_FALSE(frame->recentTaskFoldersMenu()->isEnabled());
+}
+
+TEST_F(Navigation, ViewMenuHasOneAddedSectionWithEachEntryOnce) {
+    QMenu* viewMenu = nullptr;
+    for (QAction* entry : frame->menuBar()->actions()) {
+        if (entry->text() == "&View") {
+            viewMenu = entry->menu();
+        }
+    }
+    ASSERT_NE(viewMenu, nullptr);
+    QStringList texts;
+    for (QAction* action : viewMenu->actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    EXPECT_EQ(texts, (QStringList{"&Toolbar", "&Status Bar", "-", "Fitting Program",
+                                  "&Follow File Changes", "&Whole Plot", "&Export Plot...",
+                                  "&Copy Plot", "&Open Task Folder...", "&Recent Task Folders"}));
 }
 
 // Following file changes.
