@@ -46,6 +46,22 @@ QString OneLine(const std::string& text) {
     return line;
 }
 
+// "Not reloaded: " and what went wrong, on one line for the status bar. A
+// reader's message whose second line gives the detail (naming the file)
+// shows that detail first, its first line after it in brackets.
+QString FailureText(const std::string& file, const std::string& why) {
+    const std::size_t newline = why.find('\n');
+    if (newline != std::string::npos) {
+        const std::string detail = why.substr(newline + 1);
+        const std::string headline = why.substr(0, newline);
+        const std::string named =
+            detail.rfind(file, 0) == 0 || file.empty() ? detail : file + " - " + detail;
+        return QStringLiteral("Not reloaded: %1 (%2)")
+            .arg(OneLine(named), QString::fromStdString(headline));
+    }
+    return QStringLiteral("Not reloaded: %1 - %2").arg(QString::fromStdString(file), OneLine(why));
+}
+
 bool SameAxis(const PlotState& a, const PlotState& b) {
     return a.xMin == b.xMin && a.xMax == b.xMax && a.yMin == b.yMin && a.yMax == b.yMax &&
            a.scaleType == b.scaleType && a.xStep == b.xStep && a.yStep == b.yStep &&
@@ -235,8 +251,7 @@ void LiveReload::CheckNow() {
         if (why.empty()) {
             why = "the file is not complete";
         }
-        emit failed(QStringLiteral("Not reloaded: %1 - %2")
-                        .arg(QString::fromStdString(file), OneLine(why)));
+        emit failed(FailureText(file, why));
         return false;
     };
     try {

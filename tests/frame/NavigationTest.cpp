@@ -296,7 +296,9 @@ TEST_P(BrokenFileArriving, KeepsTheOldStateAndSaysWhichFile) {
     task.Write(c.file, c.content);
     ASSERT_TRUE(WaitForReload(failed));
     EXPECT_TRUE(reloaded.isEmpty());
-    EXPECT_TRUE(failed.front().front().toString().contains(c.file));
+    EXPECT_TRUE(
+        failed.front().front().toString().startsWith(QStringLiteral("Not reloaded: ") + c.file))
+        << failed.front().front().toString().toStdString();
     EXPECT_TRUE(frame->messagePane()->text().contains(c.file))
         << frame->messagePane()->text().toStdString();
     // Nothing of the broken read was adopted, and no box, no exit.
