@@ -35,7 +35,6 @@ namespace {
 
 constexpr const char* kIndicatorTexts[3] = {"CAP", "NUM", "SCRL"};
 constexpr int kIndicatorPollMs = 400;
-constexpr int kNoticeMs = 30000;
 
 }  // namespace
 
@@ -51,8 +50,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     CreatePlotNavigationEntries();
     SetDocumentTitle(QStringLiteral("Untitled"));
     connect(view_, &CZelkView::busyChanged, this, &CMainFrame::OnBusyChanged);
-    connect(&view_->guiHost(), &GuiHost::noticeShown, this,
-            [this](const QString& text) { statusBar()->showMessage(text, kNoticeMs); });
 }
 
 CMainFrame::~CMainFrame() = default;

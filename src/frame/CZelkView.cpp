@@ -154,13 +154,13 @@ void CZelkView::paintEvent(QPaintEvent*) {
         // Qt draws the lines at the screen's scale, so they stay sharp.
         QPainterSurface surface(painter);
         DrawPass(*state_, *plotter_, surface);
-        return;
+    } else {
+        // At scale 1 the pass paints into an image first: there the surface
+        // sets every pixel exactly as the plot's pixel rules say, and fast.
+        ViewRanges storage;
+        PaintPlotImage(frame_, *state_, *plotter_, zoomedRanges(storage));
+        painter.drawImage(0, 0, frame_);
     }
-    // At scale 1 the pass paints into an image first: there the surface sets
-    // every pixel exactly as the plot's pixel rules say, and fast.
-    ViewRanges storage;
-    PaintPlotImage(frame_, *state_, *plotter_, zoomedRanges(storage));
-    painter.drawImage(0, 0, frame_);
     if (!painted_) {
         painted_ = true;
         emit firstPainted();

@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 namespace zelk {
@@ -59,19 +60,21 @@ class Palette {
     int count_ = 0;
 };
 
+// A plot is mostly long runs of one colour: the pixels are taken run by
+// run, compared as they are (a pixel equal to the last one has its colour),
+// and only a new value is looked up.
+
 // Collects the picture's colours; false when there are more than 256.
 bool CollectPalette(const std::uint32_t* pixels, int stride, int width, int height,
                     Palette& palette) {
-    std::uint32_t last = kRgbMask + 1;  // no pixel's colour
     for (int y = 0; y < height; ++y) {
         const std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * stride;
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = row[x] & kRgbMask;
-            if (c != last) {
-                if (palette.IndexOf(c) < 0) {
-                    return false;
-                }
-                last = c;
+        for (int x = 0; x < width;) {
+            const std::uint32_t raw = row[x];
+            if (palette.IndexOf(raw & kRgbMask) < 0) {
+                return false;
+            }
+            while (++x < width && row[x] == raw) {
             }
         }
     }
@@ -80,27 +83,31 @@ bool CollectPalette(const std::uint32_t* pixels, int stride, int width, int heig
 
 // Writes the rows of the PNG image, row after row without gaps: palette
 // indices, or else RGB triples. out may be the pixels' own memory when the
-// rows lie without gaps too: byte i is written after pixel i was read, and
-// never beyond it.
+// rows lie without gaps too: the bytes of a run are written after its pixels
+// were read, and never beyond them.
 void WriteRows(const std::uint32_t* pixels, int stride, int width, int height, Palette* palette,
                std::uint8_t* out) {
-    std::uint32_t last = kRgbMask + 1;
-    std::uint8_t lastIndex = 0;
     for (int y = 0; y < height; ++y) {
         const std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * stride;
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = row[x] & kRgbMask;
-            if (palette != nullptr) {
-                if (c != last) {
-                    last = c;
-                    lastIndex = static_cast<std::uint8_t>(palette->IndexOf(c));
-                }
-                *out++ = lastIndex;
-            } else {
+        if (palette == nullptr) {
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t c = row[x];
                 *out++ = static_cast<std::uint8_t>(c >> 16);
                 *out++ = static_cast<std::uint8_t>(c >> 8);
                 *out++ = static_cast<std::uint8_t>(c);
             }
+            continue;
+        }
+        for (int x = 0; x < width;) {
+            const std::uint32_t raw = row[x];
+            const auto index = static_cast<std::uint8_t>(palette->IndexOf(raw & kRgbMask));
+            int end = x + 1;
+            while (end < width && row[end] == raw) {
+                ++end;
+            }
+            std::memset(out, index, static_cast<std::size_t>(end - x));
+            out += end - x;
+            x = end;
         }
     }
 }

@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -82,16 +83,20 @@ const char* kTicker = "while :; do echo tick; sleep 0.05; done\n";
 TEST_F(FitRunFrame, TheStopButtonStopsTheFittingProgram) {
     const std::string fitter = Script("fitter", kTicker);
     bool clicked = false;
+    QString statusAfterStop;
     const ProgramEnd end = RunWith(fitter, [&](int) {
         panel().Flush();
         if (!clicked && Ticks() >= 2) {
             clicked = true;
             QTest::mouseClick(panel().stopButton(), Qt::LeftButton);
+            statusAfterStop = frame->statusBar()->currentMessage();
         }
     });
     EXPECT_TRUE(clicked);
     EXPECT_EQ(end.how, ProgramEnd::How::Stopped);
     EXPECT_EQ(LastLine(), "stopped");
+    EXPECT_TRUE(statusAfterStop.startsWith("Stopping the fitting program: ./fitter - "))
+        << statusAfterStop.toStdString();
     EXPECT_FALSE(host().busy());
     EXPECT_FALSE(panel().stopButton()->isEnabled());
 }
@@ -284,8 +289,13 @@ TEST_F(FitRunFrame, TheViewMenuSectionStartsWithTheFittingProgramEntry) {
         }
     }
     ASSERT_NE(viewMenu, nullptr);
+    // The bars' two entries, one separator, then Zelk's own entries, of
+    // which this is the first.
     const QList<QAction*> items = viewMenu->actions();
     ASSERT_GE(items.size(), 4);
+    EXPECT_EQ(std::count_if(items.begin(), items.end(),
+                            [](const QAction* item) { return item->isSeparator(); }),
+              1);
     EXPECT_EQ(items[0], frame->ActionFor(ID_VIEW_TOOLBAR));
     EXPECT_EQ(items[1], frame->ActionFor(ID_VIEW_STATUS_BAR));
     EXPECT_TRUE(items[2]->isSeparator());
