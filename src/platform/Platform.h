@@ -5,6 +5,7 @@
 // Programs are always started with argument vectors, never through a shell.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ bool SetCurrentDirectory(const std::string& path);
 // Where the editor is taken from: the Windows directory on Windows, the folder
 // of the running executable elsewhere.
 std::string WindowsDirectory();
+
+// A name (UTF-8, as everywhere in Zelk) as a path for std::filesystem and
+// the file streams, whose narrow overloads would read it in the ANSI code page
+// on Windows.
+std::filesystem::path FsPath(const std::string& name);
 
 // Copies from over to, replacing an existing file.
 bool CopyFile(const std::string& from, const std::string& to);

@@ -240,6 +240,10 @@ bool DrainPipe(HANDLE pipe, std::vector<char>& buffer,
 
 }  // namespace
 
+std::filesystem::path FsPath(const std::string& name) {
+    return std::filesystem::path(Wide(name));
+}
+
 std::string CurrentDirectory() {
     return GrowingBuffer(
         [](DWORD size, wchar_t* data) { return ::GetCurrentDirectoryW(size, data); });
