@@ -139,11 +139,11 @@ cmd_wine() {
     local run="$dir/wine-run.sh"
     # Make the prefix and start a lasting server before the build discovers tests.
     "$run" cmd /c exit 0
-    "$run" --server -p60
+    "$run" --server -p300
     local status=0
     cmake --build "$dir" -j "$jobs" || status=$?
     if [ "$status" -eq 0 ]; then
-        ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=$?
+        ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300 || status=$?
     fi
     "$run" --server -k 2>/dev/null || true
     return "$status"
