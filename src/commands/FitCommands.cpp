@@ -265,8 +265,10 @@ void TaskCommands::RefuseFitRun(const std::string& text) {
 }
 
 bool TaskCommands::CheckFitProgramAndModel() {
-    const bool programFound =
-        CheckExists(state_.fitProgram, Named("CAN NOT FIND *.exe file", state_.fitProgram));
+    // On Windows "fit" names fit.exe when there is no file "fit", as for the
+    // launcher: such a program is found and started.
+    const bool programFound = CheckExists(platform::ProgramFile(state_.fitProgram),
+                                          Named("CAN NOT FIND *.exe file", state_.fitProgram));
     CheckExists(state_.modelFile, Named("CAN NOT FIND MODEL file", state_.modelFile));
     return programFound;
 }

@@ -76,6 +76,11 @@ struct Launch {
 // the bundled editor gets the path as argument 0 and again as argument 1.
 Launch EditorLaunch(const std::string& windowsDir, const std::string& filePath);
 
+// The file that starting program runs: program itself, or on Windows, for a
+// name without extension that names no file, that name with ".exe", which the
+// launchers try next. What the existence check of the fitting program looks at.
+std::string ProgramFile(const std::string& program);
+
 // Starts program with argv and waits until it ends, calling whileWaiting now
 // and then (the GUI repaints there). Returns the exit code, or -1 when the
 // program could not be started.

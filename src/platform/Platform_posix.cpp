@@ -288,6 +288,10 @@ std::string WindowsDirectory() {
     }
 }
 
+std::string ProgramFile(const std::string& program) {
+    return program;
+}
+
 std::filesystem::path FsPath(const std::string& name) {
     return std::filesystem::path(name);
 }

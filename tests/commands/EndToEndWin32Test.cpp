@@ -178,6 +178,22 @@ TEST_F(WindowsRoad, StoppedRunPutsTheInputBackAndClaimsNoResult) {
     EXPECT_TRUE(platform::DeleteFile(slowFit));
 }
 
+TEST_F(WindowsRoad, FittingProgramNamedWithoutExeIsFoundAndRun) {
+    MakeDemo();
+    RealLaunches();
+    commands.Execute(ID_SET_TASK);
+    ASSERT_EQ(host.messages, Strings{});
+    // "zelk-fit" in the task file, as the original runtime's launcher took it.
+    state->fitProgram = fitProgram.substr(0, fitProgram.size() - 4);
+    commands.Execute(ID_RUN_PLACEHOLDER_FIT);
+    EXPECT_EQ(host.messages, Strings{});
+    ASSERT_EQ(host.fitRuns.size(), 1u);
+    EXPECT_EQ(host.fitRuns[0].end.how, How::Exited);
+    EXPECT_TRUE(host.fitRuns[0].resultWritten);
+    EXPECT_EQ(host.launches.back().argv, Strings{state->fitProgram});
+    EXPECT_EQ(ReadText("FIT.INP"), userFitInput);
+}
+
 TEST_F(WindowsRoad, ResultFileNamedWithNonAsciiLettersIsSeenAndRead) {
     MakeDemo();
     RealLaunches();
