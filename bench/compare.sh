@@ -57,27 +57,26 @@ export QT_QPA_PLATFORM=offscreen
 "$fit" --make-demo "$work/demo" >/dev/null
 (cd "$work/demo" && "$fit" >/dev/null)
 mkdir "$work/full"
-python3 - "$work/full" <<'PY'
-import math, sys
-d = sys.argv[1]
-def curves(phase):
-    rows = []
-    for p in range(3500):
-        ys = []
-        for c in range(12):
-            t = p * 0.01 + c * 0.7 + phase
-            ys.append(1.0 + math.sin(t) * math.exp(-p / 2000.0) + 0.05 * math.sin(37 * t))
-        rows.append("%d %s" % (p, " ".join("%.6f" % y for y in ys)))
-    return rows
-open(d + "/exp.dat", "w").write("3500 12\n" + "\n".join(curves(0.0)) + "\n")
-open(d + "/res.dat", "w").write("3500 12 x y\n" + "\n".join(curves(0.05)) + "\n")
-open(d + "/EPS.res", "w").write("0.0123456\n")
-open(d + "/axis.inp", "w").write("0\n3500\n250\n0\n38\n2\n1\n1\n3\n")
-open(d + "/START_A.INP", "w").write(
-    "Full capacity: 12 curves of 3500 points\noptions:\nopt.inp\nmodel:\nmodel.inp\n"
-    "1 experiment\nexperimental curves:\nexp.dat\n500 3000 markers\nfitting program:\n"
-    "fit\nresult curves:\nres.dat\naxis file:\naxis.inp\n")
-PY
+# The full-capacity curves: 12 curves of 3500 points, as bench/FullCapacity.h.
+curves() {  # phase
+    awk -v phase="$1" 'BEGIN {
+        for (p = 0; p < 3500; p++) {
+            printf "%d", p
+            for (c = 0; c < 12; c++) {
+                t = p * 0.01 + c * 0.7 + phase
+                printf " %.6f", 1.0 + sin(t) * exp(-p / 2000.0) + 0.05 * sin(37 * t)
+            }
+            printf "\n"
+        } }'
+}
+{ echo "3500 12"; curves 0.0; } >"$work/full/exp.dat"
+{ echo "3500 12 x y"; curves 0.05; } >"$work/full/res.dat"
+echo "0.0123456" >"$work/full/EPS.res"
+printf '0\n3500\n250\n0\n38\n2\n1\n1\n3\n' >"$work/full/axis.inp"
+printf '%s\n' "Full capacity: 12 curves of 3500 points" "options:" "opt.inp" "model:" \
+    "model.inp" "1 experiment" "experimental curves:" "exp.dat" "500 3000 markers" \
+    "fitting program:" "fit" "result curves:" "res.dat" "axis file:" "axis.inp" \
+    >"$work/full/START_A.INP"
 
 # The peers get the curves already stacked (curve j of n lifted by
 # (n - 1 - j) * offset, times the stacking factor), as tables of x and 12 or 3

@@ -112,7 +112,7 @@ CommandLineInfo ParseCommandLine(const QStringList& args) {
 QString UsageText() {
     return QStringLiteral(
         "Usage: zelk [FILE]\n"
-        "       zelk --task DIR\n"
+        "       zelk DIR | --task DIR\n"
         "       zelk /p FILE | -p FILE | --print FILE\n"
         "       zelk /pt FILE PRINTER [DRIVER PORT] | --print-to FILE PRINTER [DRIVER PORT]\n"
         "       zelk --help | --version\n"
@@ -120,7 +120,7 @@ QString UsageText() {
         "Shows and fits the curves of a fitting task (a folder holding START_A.INP).\n"
         "\n"
         "  FILE               open FILE as the document (its name goes into the caption)\n"
-        "  --task DIR         make DIR the working directory and show its task at once\n"
+        "  DIR, --task DIR    make DIR the working directory and show its task at once\n"
         "  /p, --print FILE   print the plot on the default printer, then end\n"
         "  /pt, --print-to    print the plot on PRINTER, then end\n"
         "  --help             show this text\n"

@@ -300,7 +300,34 @@ void TaskCommands::FinishFitRun(const ProgramEnd& end, bool resultWritten, bool 
     ReadCurveFiles(state_, host_);
 }
 
+namespace {
+
+// The user's input that an interrupted placeholder run left in BUFF.RES:
+// only such a run leaves FIT.INP holding the placeholder while BUFF.RES holds
+// something else. Nothing when the folder shows no such run.
+std::optional<std::string> InputOfAnInterruptedRun() {
+    if (IsLink(kFitInput) || !IsRegularFile(kFitInput) || !IsRegularFile(kFitInputBackup)) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> current = ReadWhole(kFitInput);
+    if (!current || !IsPlaceholder(*current)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> backup = ReadWhole(kFitInputBackup);
+    if (!backup || *backup == *current) {
+        return std::nullopt;
+    }
+    return backup;
+}
+
+}  // namespace
+
 bool TaskCommands::RecoverInterruptedFitRun() {
+    // Looked at first without the lock, so that an ordinary task load leaves
+    // the folder untouched.
+    if (!InputOfAnInterruptedRun()) {
+        return false;
+    }
     platform::FileLock lock(kFitLockFile);
     if (lock.state() == platform::FileLock::State::Busy) {
         // A run in another process has the placeholder in FIT.INP right now.
@@ -310,20 +337,11 @@ bool TaskCommands::RecoverInterruptedFitRun() {
 }
 
 bool TaskCommands::RecoverInterruptedFitRunLocked() {
-    // Only a run that was cut short leaves FIT.INP holding the placeholder
-    // while BUFF.RES holds something else: the user's input.
-    if (IsLink(kFitInput) || !IsRegularFile(kFitInput) || !IsRegularFile(kFitInputBackup)) {
+    const std::optional<std::string> input = InputOfAnInterruptedRun();
+    if (!input) {
         return false;
     }
-    const std::optional<std::string> current = ReadWhole(kFitInput);
-    if (!current || !IsPlaceholder(*current)) {
-        return false;
-    }
-    const std::optional<std::string> backup = ReadWhole(kFitInputBackup);
-    if (!backup || *backup == *current) {
-        return false;
-    }
-    if (!platform::WriteFileAtomically(kFitInput, *backup)) {
+    if (!platform::WriteFileAtomically(kFitInput, *input)) {
         host_.ShowMessage(
             "CAN NOT RESTORE FILE: FIT.INP\nAn earlier placeholder run was interrupted and left "
             "the placeholder in FIT.INP; your input is kept in BUFF.RES.");

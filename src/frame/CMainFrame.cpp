@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -34,7 +35,6 @@ namespace {
 
 constexpr const char* kIndicatorTexts[3] = {"CAP", "NUM", "SCRL"};
 constexpr int kIndicatorPollMs = 400;
-constexpr int kNoticeMs = 30000;
 
 }  // namespace
 
@@ -46,12 +46,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     CreateToolBar();
     CreateStatusBar();
     CreateFitRunPanel();
-    CreatePlotNavigationEntries();
     ReadSettings();
+    CreatePlotNavigationEntries();
     SetDocumentTitle(QStringLiteral("Untitled"));
     connect(view_, &CZelkView::busyChanged, this, &CMainFrame::OnBusyChanged);
-    connect(&view_->guiHost(), &GuiHost::noticeShown, this,
-            [this](const QString& text) { statusBar()->showMessage(text, kNoticeMs); });
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -157,10 +155,18 @@ void CMainFrame::CreateStatusBar() {
         bar->addPermanentWidget(label);
         indicators_[i] = label;
     }
+    // The lock keys are asked for after the first paint of the plot: the
+    // query opens a connection of its own to the display, which the window
+    // need not wait for. Until then the indicators stay hidden.
+    for (QLabel* label : indicators_) {
+        label->setVisible(false);
+    }
     indicatorTimer_ = new QTimer(this);
     connect(indicatorTimer_, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
-    indicatorTimer_->start(kIndicatorPollMs);
-    UpdateIndicators();
+    connect(view_, &CZelkView::firstPainted, this, [this] {
+        indicatorTimer_->start(kIndicatorPollMs);
+        UpdateIndicators();  // stops the timer when there are no lock keys
+    });
 }
 
 void CMainFrame::CreateFitRunPanel() {
@@ -223,7 +229,11 @@ void CMainFrame::CreatePlotNavigationEntries() {
     followFiles_->setStatusTip(
         QStringLiteral("Redraw when another program changes the task's files"));
     followFiles_->setCheckable(true);
-    followFiles_->setChecked(true);
+    const QSettings settings(QString::fromLatin1(kSettingsOrganisation),
+                             QString::fromLatin1(kSettingsApplication));
+    followFiles_->setChecked(
+        settings.value(QStringLiteral("Settings/FollowFileChanges"), true).toBool());
+    view_->liveReload().SetEnabled(followFiles_->isChecked());
     connect(followFiles_, &QAction::toggled, this,
             [this](bool on) { view_->liveReload().SetEnabled(on); });
 
@@ -240,16 +250,21 @@ void CMainFrame::CreatePlotNavigationEntries() {
     exportPlot_->setStatusTip(QStringLiteral("Save the plot as a PNG, SVG or PDF file"));
     exportPlot_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(exportPlot_, &QAction::triggered, this, [this] {
-        const QString path = chooseExportFile();
-        if (!path.isEmpty()) {
-            ExportPlot(path);
+        QString path = chooseExportFile();
+        if (path.isEmpty()) {
+            return;
         }
+        if (QFileInfo(path).suffix().isEmpty()) {
+            path += QStringLiteral(".png");
+        }
+        ExportPlot(path);
     });
     chooseExportFile = [this] {
         return QFileDialog::getSaveFileName(
             this, QStringLiteral("Export Plot"),
             QDir::current().filePath(QStringLiteral("plot.png")),
-            QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+            QStringLiteral("Plot pictures (*.png *.svg *.pdf);;PNG image (*.png);;SVG drawing "
+                           "(*.svg);;PDF document (*.pdf)"));
     };
 
     copyPlot_ = view->addAction(QStringLiteral("&Copy Plot"));
@@ -287,7 +302,8 @@ void CMainFrame::CreatePlotNavigationEntries() {
 
 void CMainFrame::OnReloadFailed(const QString& text) {
     // Kept in the message pane until the next good read or command, so that a
-    // passing menu prompt does not hide it.
+    // passing menu prompt does not hide it; an earlier "Reloaded" goes.
+    statusBar()->clearMessage();
     messagePane_->setText(text);
 }
 
@@ -423,8 +439,6 @@ void CMainFrame::AskToStopTheFit() {
 void CMainFrame::ReadSettings() {
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
-    followFiles_->setChecked(
-        settings.value(QStringLiteral("Settings/FollowFileChanges"), true).toBool());
     const QByteArray geometry = settings.value(QStringLiteral("Settings/Geometry")).toByteArray();
     if (geometry.isEmpty() || !restoreGeometry(geometry)) {
         resize(800, 600);
@@ -435,7 +449,9 @@ void CMainFrame::WriteSettings() const {
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
     settings.setValue(QStringLiteral("Settings/Geometry"), saveGeometry());
-    settings.setValue(QStringLiteral("Settings/FollowFileChanges"), followFiles_->isChecked());
+    if (followFiles_ != nullptr) {
+        settings.setValue(QStringLiteral("Settings/FollowFileChanges"), followFiles_->isChecked());
+    }
 }
 
 bool CMainFrame::event(QEvent* event) {

@@ -51,6 +51,7 @@ CZelkView::CZelkView(QWidget* parent)
                     ResetZoom();
                 }
                 update();
+                ShowReadout(mapFromGlobal(QCursor::pos()));
             });
 }
 
@@ -97,8 +98,13 @@ bool CZelkView::OnCommand(int id) {
         default:
             break;
     }
+    const ViewRanges fileBefore = FileRanges(*state_);
     if (!commands_->Execute(id)) {
         return false;
+    }
+    // A command that read new ranges from the axis file shows them.
+    if (!(FileRanges(*state_) == fileBefore)) {
+        ResetZoom();
     }
     // What the command read is what is on screen now.
     liveReload_->Rearm();
@@ -138,13 +144,17 @@ void CZelkView::paintEvent(QPaintEvent*) {
         // Qt draws the lines at the screen's scale, so they stay sharp.
         QPainterSurface surface(painter);
         DrawPass(*state_, *plotter_, surface);
-        return;
+    } else {
+        // At scale 1 the pass paints into an image first: there the surface
+        // sets every pixel exactly as the plot's pixel rules say, and fast.
+        ViewRanges storage;
+        PaintPlotImage(frame_, *state_, *plotter_, zoomedRanges(storage));
+        painter.drawImage(0, 0, frame_);
     }
-    // At scale 1 the pass paints into an image first: there the surface sets
-    // every pixel exactly as the plot's pixel rules say, and fast.
-    ViewRanges storage;
-    PaintPlotImage(frame_, *state_, *plotter_, zoomedRanges(storage));
-    painter.drawImage(0, 0, frame_);
+    if (!painted_) {
+        painted_ = true;
+        emit firstPainted();
+    }
 }
 
 const ViewRanges* CZelkView::zoomedRanges(ViewRanges& storage) const {
@@ -189,6 +199,12 @@ void CZelkView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     state_->clientWidth = width();
     state_->clientHeight = height();
+    // A zoom that was at its limit may not be on more pixels.
+    const bool wasZoomed = zoom_.zoomed();
+    zoom_.Refit(*state_);
+    if (wasZoomed != zoom_.zoomed()) {
+        emit zoomChanged(zoom_.zoomed());
+    }
 }
 
 void CZelkView::mousePressEvent(QMouseEvent* event) {

@@ -83,6 +83,9 @@ class CZelkView : public QWidget {
     // What the status bar shows for the mouse; empty off the plot area.
     void readoutChanged(const QString& text);
     void zoomChanged(bool zoomed);
+    // Once, when the plot has been painted for the first time: work that can
+    // wait is started after it.
+    void firstPainted();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -114,6 +117,7 @@ class CZelkView : public QWidget {
 
     void ShowReadout(const QPoint& at);
     void ZoomChanged();
+    bool painted_ = false;
 };
 
 }  // namespace zelk

@@ -18,7 +18,8 @@ QString FitRunLog::DefaultFolder() {
            QStringLiteral("/runs");
 }
 
-FitRunLog::FitRunLog(QString folder) : folder_(std::move(folder)) {}
+FitRunLog::FitRunLog(QString folder, qint64 maxOutputBytes)
+    : folder_(std::move(folder)), maxOutputBytes_(maxOutputBytes) {}
 
 FitRunLog::~FitRunLog() {
     if (file_.isOpen()) {
@@ -32,6 +33,7 @@ bool FitRunLog::Begin(const QDateTime& start, const QString& heading) {
     }
     finalPath_.clear();
     lineOpen_ = false;
+    outputBytes_ = 0;
     if (folder_.isEmpty() || !QDir().mkpath(folder_)) {
         return false;
     }
@@ -69,11 +71,20 @@ void FitRunLog::WriteLine(const QString& text) {
 }
 
 void FitRunLog::Append(QByteArrayView bytes) {
-    if (!file_.isOpen() || bytes.isEmpty()) {
+    if (!file_.isOpen() || bytes.isEmpty() || outputBytes_ > maxOutputBytes_) {
         return;
     }
-    file_.write(bytes.data(), bytes.size());
-    lineOpen_ = bytes.back() != '\n';
+    const qint64 room = maxOutputBytes_ - outputBytes_;
+    const QByteArrayView kept = bytes.first(std::min<qint64>(bytes.size(), room));
+    outputBytes_ += bytes.size();
+    if (!kept.isEmpty()) {
+        file_.write(kept.data(), kept.size());
+        lineOpen_ = kept.back() != '\n';
+    }
+    if (outputBytes_ > maxOutputBytes_) {
+        WriteLine(QStringLiteral("Zelk: the log stops here; the output went on past %1 bytes")
+                      .arg(maxOutputBytes_));
+    }
 }
 
 void FitRunLog::AddNote(const QString& text) {

@@ -4,7 +4,8 @@
 // folder ("runs/"). It is written as the run goes into "NAME.log.part" and
 // renamed to "NAME.log" once the end line is in, so a ".log" file is always
 // complete; a ".part" left behind is the log of a run that Zelk did not see
-// end. The folder keeps the newest kKeep logs.
+// end. The folder keeps the newest kKeep logs. A program that floods without
+// end cannot fill the disk: the output in one log stops at kMaxOutputBytes.
 
 #include <QByteArrayView>
 #include <QDateTime>
@@ -16,11 +17,12 @@ namespace zelk {
 class FitRunLog {
   public:
     static constexpr int kKeep = 100;
+    static constexpr qint64 kMaxOutputBytes = qint64(1) << 30;
 
     // AppLocalDataLocation + "/runs".
     static QString DefaultFolder();
 
-    explicit FitRunLog(QString folder);
+    explicit FitRunLog(QString folder, qint64 maxOutputBytes = kMaxOutputBytes);
     ~FitRunLog();
     FitRunLog(const FitRunLog&) = delete;
     FitRunLog& operator=(const FitRunLog&) = delete;
@@ -46,6 +48,8 @@ class FitRunLog {
     QString folder_;
     QString finalPath_;
     QFile file_;
+    qint64 maxOutputBytes_;
+    qint64 outputBytes_ = 0;
     bool lineOpen_ = false;  // the output so far does not end with a line feed
 };
 

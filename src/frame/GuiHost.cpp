@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -23,6 +24,9 @@
 
 namespace zelk {
 namespace {
+
+// How long a note stays in the status bar.
+constexpr int kNoticeMilliseconds = 15000;
 
 bool IsUserInput(QEvent::Type type) {
     switch (type) {
@@ -94,10 +98,8 @@ void GuiHost::ShowNotice(const std::string& text) {
     // every read. Its lines are joined, since the bar shows one.
     QString notice = QString::fromStdString(text);
     notice.replace(QLatin1Char('\n'), QStringLiteral(" - "));
-    emit noticeShown(notice);
-    if (quitting_) {
-        PrintToStandardError(text);
-    }
+    ShowInStatusBar(notice);
+    PrintToStandardError(text);
     if (fitRunning_) {
         if (panel_) {
             panel_->AddNote(notice);
@@ -116,7 +118,18 @@ void GuiHost::ShowNotice(const std::string& text) {
     }
 }
 
+void GuiHost::ShowInStatusBar(const QString& line) {
+    if (auto* bar = owner_.window()->findChild<QStatusBar*>()) {
+        bar->showMessage(line, kNoticeMilliseconds);
+    }
+}
+
 bool GuiHost::AskYesNo(const std::string& text) {
+    if (quitting_) {
+        // Nobody is there to answer: the safe answer, which keeps the file.
+        PrintToStandardError(text + " - No");
+        return false;
+    }
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle),
                     QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, &owner_);
     box.setTextFormat(Qt::PlainText);
@@ -188,6 +201,10 @@ QString GuiHost::FitStatusText() const {
         seconds < 60
             ? QStringLiteral("%1 s").arg(seconds)
             : QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
+    if (stopRequested_) {
+        // The program gets its grace to end before it is killed.
+        return QStringLiteral("Stopping the fitting program: %1 - %2").arg(fitProgram_, elapsed);
+    }
     return QStringLiteral("Waiting for the fitting program: %1 - %2 (Escape stops it)")
         .arg(fitProgram_, elapsed);
 }
@@ -256,11 +273,24 @@ void GuiHost::FitRunFinished(const FitRunOutcome& outcome) {
         return;
     }
     // The user must see why there is no result: the end line and the last
-    // lines the program wrote.
+    // lines the program wrote, or, when the command did not get as far as
+    // starting it, why not (the panel must not show an older run as this one).
     if (panel_) {
+        if (fitCommandDepth_ > 0 && !runInFitCommand_) {
+            runInFitCommand_ = true;
+            panel_->BeginRun(QStringLiteral("No run in %1, %2")
+                                 .arg(QDir::toNativeSeparators(QDir::currentPath()),
+                                      QDateTime::currentDateTime().toString(
+                                          QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+            for (const QString& notice : std::as_const(pendingNotices_)) {
+                panel_->AddNote(notice);
+            }
+            pendingNotices_.clear();
+            panel_->EndRun(FitRunEndLine(outcome.end));
+        }
         panel_->BringToFront();
     }
-    emit noticeShown(
+    ShowInStatusBar(
         QStringLiteral("The fitting program left no result: %1").arg(FitRunEndLine(outcome.end)));
 }
 
@@ -272,7 +302,7 @@ bool GuiHost::RunNewModelDialog(NewModelDlgData& data) {
 void GuiHost::RequestStop() {
     if (fitRunning_) {
         stopRequested_ = true;
-        emit busyChanged(true, QStringLiteral("Stopping the fitting program: %1").arg(fitProgram_));
+        emit busyChanged(true, FitStatusText());
     }
 }
 

@@ -89,8 +89,6 @@ class GuiHost : public QObject, public Host {
 
   signals:
     void busyChanged(bool busy, const QString& waitingFor);
-    // A note for the status bar.
-    void noticeShown(const QString& text);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -100,6 +98,8 @@ class GuiHost : public QObject, public Host {
     void EndBusy();
     bool InputAllowed(QObject* watched, QEvent* event) const;
     QString FitStatusText() const;
+    // A note in the status bar of the owner's window, for a while.
+    void ShowInStatusBar(const QString& line);
 
     QWidget& owner_;
     bool busy_ = false;

@@ -163,7 +163,16 @@ void LiveReload::Watch() {
 }
 
 void LiveReload::OnPathChanged() {
-    if (enabled_) {
+    if (!enabled_) {
+        return;
+    }
+    // Each change restarts the quiet time, but a folder that never goes quiet
+    // (a program writing its log beside the task) must not hold the reload
+    // back: after kLongestWaitMs of changes the files are read regardless.
+    if (!settle_->isActive()) {
+        pendingSince_.start();
+        settle_->start();
+    } else if (pendingSince_.elapsed() < kLongestWaitMs - kSettleMs) {
         settle_->start();
     }
 }

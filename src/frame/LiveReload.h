@@ -6,6 +6,7 @@
 // half-written never costs the picture on screen, and never ends Zelk.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -25,6 +26,8 @@ class LiveReload : public QObject {
     // Quiet time after the last change before the files are read: a program
     // that writes in several steps is read once, when it is done.
     static constexpr int kSettleMs = 150;
+    // The longest a change waits for the files to settle.
+    static constexpr int kLongestWaitMs = 400;
 
     // state is the view's; busy says when Zelk's own editor or fit run is
     // going on, whose writes are the commands' to read.
@@ -70,6 +73,7 @@ class LiveReload : public QObject {
     std::function<bool()> busy_;
     QFileSystemWatcher* watcher_;
     QTimer* settle_;
+    QElapsedTimer pendingSince_;
     bool enabled_ = true;
     QString folder_;
     QHash<QString, Stamp> stamps_;

@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 namespace zelk {
@@ -59,30 +60,56 @@ class Palette {
     int count_ = 0;
 };
 
-// Maps every pixel to its palette index; false when there are more than 256
-// colours.
-bool IndexPixels(const std::uint32_t* pixels, int stride, int width, int height, Palette& palette,
-                 std::vector<std::uint8_t>& indices) {
-    indices.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    std::uint8_t* out = indices.data();
-    std::uint32_t last = kRgbMask + 1;  // no pixel's colour
-    std::uint8_t lastIndex = 0;
+// A plot is mostly long runs of one colour: the pixels are taken run by
+// run, compared as they are (a pixel equal to the last one has its colour),
+// and only a new value is looked up.
+
+// Collects the picture's colours; false when there are more than 256.
+bool CollectPalette(const std::uint32_t* pixels, int stride, int width, int height,
+                    Palette& palette) {
     for (int y = 0; y < height; ++y) {
         const std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * stride;
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = row[x] & kRgbMask;
-            if (c != last) {
-                const int i = palette.IndexOf(c);
-                if (i < 0) {
-                    return false;
-                }
-                last = c;
-                lastIndex = static_cast<std::uint8_t>(i);
+        for (int x = 0; x < width;) {
+            const std::uint32_t raw = row[x];
+            if (palette.IndexOf(raw & kRgbMask) < 0) {
+                return false;
             }
-            *out++ = lastIndex;
+            while (++x < width && row[x] == raw) {
+            }
         }
     }
     return true;
+}
+
+// Writes the rows of the PNG image, row after row without gaps: palette
+// indices, or else RGB triples. out may be the pixels' own memory when the
+// rows lie without gaps too: the bytes of a run are written after its pixels
+// were read, and never beyond them.
+void WriteRows(const std::uint32_t* pixels, int stride, int width, int height, Palette* palette,
+               std::uint8_t* out) {
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * stride;
+        if (palette == nullptr) {
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t c = row[x];
+                *out++ = static_cast<std::uint8_t>(c >> 16);
+                *out++ = static_cast<std::uint8_t>(c >> 8);
+                *out++ = static_cast<std::uint8_t>(c);
+            }
+            continue;
+        }
+        for (int x = 0; x < width;) {
+            const std::uint32_t raw = row[x];
+            const auto index = static_cast<std::uint8_t>(palette->IndexOf(raw & kRgbMask));
+            int end = x + 1;
+            while (end < width && row[end] == raw) {
+                ++end;
+            }
+            std::memset(out, index, static_cast<std::size_t>(end - x));
+            out += end - x;
+            x = end;
+        }
+    }
 }
 
 struct Sink {
@@ -154,40 +181,34 @@ bool Encode(const png_bytep* rows, int width, int height, bool palette, const pn
 
 }  // namespace
 
-bool EncodePng(const std::uint32_t* pixels, int stride, int width, int height,
-               std::vector<unsigned char>& out, std::string& error) {
+namespace {
+
+// scratch: where the rows go; null for a buffer of their own.
+bool EncodeRows(const std::uint32_t* pixels, int stride, int width, int height,
+                std::uint8_t* scratch, std::vector<unsigned char>& out, std::string& error) {
     if (width < 1 || height < 1 || stride < width) {
         error = "a picture needs at least one pixel";
         return false;
     }
     Palette palette;
-    std::vector<std::uint8_t> data;
-    std::size_t rowBytes = static_cast<std::size_t>(width);
-    const bool indexed = IndexPixels(pixels, stride, width, height, palette, data);
+    const bool indexed = CollectPalette(pixels, stride, width, height, palette);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * (indexed ? 1 : 3);
+    std::vector<std::uint8_t> buffer;
+    if (scratch == nullptr) {
+        buffer.resize(rowBytes * static_cast<std::size_t>(height));
+        scratch = buffer.data();
+    }
+    WriteRows(pixels, stride, width, height, indexed ? &palette : nullptr, scratch);
     std::array<png_color, Palette::kMaxColours> colours{};
-    if (indexed) {
-        for (int i = 0; i < palette.count(); ++i) {
-            const std::uint32_t c = palette.colour(i);
-            colours[static_cast<std::size_t>(i)] = {static_cast<png_byte>(c >> 16),
-                                                    static_cast<png_byte>(c >> 8),
-                                                    static_cast<png_byte>(c)};
-        }
-    } else {
-        rowBytes = static_cast<std::size_t>(width) * 3;
-        data.resize(rowBytes * static_cast<std::size_t>(height));
-        std::uint8_t* p = data.data();
-        for (int y = 0; y < height; ++y) {
-            const std::uint32_t* row = pixels + static_cast<std::ptrdiff_t>(y) * stride;
-            for (int x = 0; x < width; ++x) {
-                *p++ = static_cast<std::uint8_t>(row[x] >> 16);
-                *p++ = static_cast<std::uint8_t>(row[x] >> 8);
-                *p++ = static_cast<std::uint8_t>(row[x]);
-            }
-        }
+    for (int i = 0; indexed && i < palette.count(); ++i) {
+        const std::uint32_t c = palette.colour(i);
+        colours[static_cast<std::size_t>(i)] = {static_cast<png_byte>(c >> 16),
+                                                static_cast<png_byte>(c >> 8),
+                                                static_cast<png_byte>(c)};
     }
     std::vector<png_bytep> rows(static_cast<std::size_t>(height));
     for (std::size_t y = 0; y < rows.size(); ++y) {
-        rows[y] = data.data() + y * rowBytes;
+        rows[y] = scratch + y * rowBytes;
     }
     Sink sink{&out};
     ErrorText text{};
@@ -197,6 +218,19 @@ bool EncodePng(const std::uint32_t* pixels, int stride, int width, int height,
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool EncodePng(const std::uint32_t* pixels, int stride, int width, int height,
+               std::vector<unsigned char>& out, std::string& error) {
+    return EncodeRows(pixels, stride, width, height, nullptr, out, error);
+}
+
+bool EncodePngInPlace(std::uint32_t* pixels, int width, int height, std::vector<unsigned char>& out,
+                      std::string& error) {
+    return EncodeRows(pixels, width, width, height, reinterpret_cast<std::uint8_t*>(pixels), out,
+                      error);
 }
 
 }  // namespace zelk

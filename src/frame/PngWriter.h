@@ -17,4 +17,10 @@ namespace zelk {
 bool EncodePng(const std::uint32_t* pixels, int stride, int width, int height,
                std::vector<unsigned char>& out, std::string& error);
 
+// The same for pixels in rows without gaps (stride = width), using their
+// memory for the rows of the image: the pixels are lost, and no memory is
+// touched besides theirs and the file's.
+bool EncodePngInPlace(std::uint32_t* pixels, int width, int height, std::vector<unsigned char>& out,
+                      std::string& error);
+
 }  // namespace zelk

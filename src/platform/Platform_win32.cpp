@@ -214,9 +214,9 @@ bool StartCaptured(const std::string& program, const std::vector<std::string>& a
 // requests are still seen while a program floods. False once the pipe is
 // closed on the program's side.
 bool DrainPipe(HANDLE pipe, std::vector<char>& buffer,
-               const std::function<void(std::string_view)>& onOutput) {
+               const std::function<void(std::string_view)>& onOutput, std::size_t& taken) {
     constexpr std::size_t kBound = 16u << 20;
-    std::size_t taken = 0;
+    taken = 0;
     while (taken < kBound) {
         DWORD available = 0;
         if (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
@@ -346,7 +346,7 @@ FileLock::FileLock(const std::string& path) : path_(path) {
     // Removed by the system when the last handle closes, which is also when
     // the process dies.
     HANDLE file =
-        ::CreateFileW(Wide(path_).c_str(), GENERIC_READ | GENERIC_WRITE,
+        ::CreateFileW(Wide(path_).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                       FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -500,11 +500,14 @@ ProgramEnd RunProgram(const std::string& program, const std::vector<std::string>
     const auto tick = std::chrono::milliseconds(20);
     Clock::time_point lastWhileWaiting = start;
     for (;;) {
+        std::size_t taken = 0;
         if (pipeOpen) {
-            pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput);
+            pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput, taken);
         }
-        if (::WaitForSingleObject(process.get(), static_cast<DWORD>(tick.count())) !=
-            WAIT_TIMEOUT) {
+        // While output streams in, the pipe is read again at once; when it
+        // is quiet, the wait for the program's end is the pause.
+        const DWORD pause = taken > 0 ? 0 : static_cast<DWORD>(tick.count());
+        if (::WaitForSingleObject(process.get(), pause) != WAIT_TIMEOUT) {
             break;
         }
         if (hooks.whileWaiting && Clock::now() - lastWhileWaiting >= tick) {
@@ -521,14 +524,15 @@ ProgramEnd RunProgram(const std::string& program, const std::vector<std::string>
 
     // The program has ended: take what it wrote, then end whatever it
     // started and left running, which might keep the pipe open for ever.
+    std::size_t taken = 0;
     if (pipeOpen) {
-        pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput);
+        pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput, taken);
     }
     endAll();
     const Clock::time_point endedAt = Clock::now();
     while (pipeOpen && Clock::now() - endedAt < std::chrono::milliseconds(500)) {
-        pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput);
-        if (pipeOpen) {
+        pipeOpen = DrainPipe(readEnd.get(), buffer, hooks.onOutput, taken);
+        if (pipeOpen && taken == 0) {
             std::this_thread::sleep_for(tick);
         }
     }

@@ -8,6 +8,7 @@
 // stand for a value that is left out of the drawing.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -38,7 +39,9 @@ struct CurveParse {
     int curvesRead = 0;
     std::int64_t fileCurves = -1;  // the curve count the file gives; -1 when none
     std::vector<Saying> says;
-    CurveSet set;
+    // The points read, as many as the file gave: x[p], and y[p * curvesRead + c].
+    std::vector<float> x;
+    std::vector<float> y;
 };
 
 struct EpsParse {
@@ -228,19 +231,22 @@ class CurveReader {
     // points given in full are stored; the read ends at the first number that
     // does not convert, and at the capacity.
     void ReadPoints(CurveParse& parse, std::int32_t fileCount) {
-        CurveSet& set = parse.set;
         const int toRead = std::max(parse.pointCount, 0);
+        parse.x.clear();
+        parse.y.clear();
+        parse.x.reserve(static_cast<std::size_t>(toRead));
+        parse.y.reserve(static_cast<std::size_t>(toRead) *
+                        static_cast<std::size_t>(parse.curvesRead));
+        std::array<float, MAX_CURVES> ordinates{};
         float discarded = 0.0f;
         int nonFinite = 0;
         int firstNonFiniteLine = 0;
         for (int p = 0; p < toRead; ++p) {
-            const auto row = static_cast<std::size_t>(p) * MAX_CURVES;
-            bool whole = Datum(set.x[static_cast<std::size_t>(p)]);
+            float abscissa = 0.0f;
+            bool whole = Datum(abscissa);
             const int line = in_.Line();
             for (std::int64_t c = 0; whole && c < parse.fileCurves; ++c) {
-                float& target =
-                    c < MAX_CURVES ? set.y[row + static_cast<std::size_t>(c)] : discarded;
-                whole = Datum(target);
+                whole = Datum(c < MAX_CURVES ? ordinates[static_cast<std::size_t>(c)] : discarded);
             }
             if (!whole) {
                 const std::string reason = StopReason(in_);
@@ -251,9 +257,11 @@ class CurveReader {
                 parse.complete = false;
                 break;
             }
-            bool finite = std::isfinite(set.x[static_cast<std::size_t>(p)]);
+            bool finite = std::isfinite(abscissa);
+            parse.x.push_back(abscissa);
             for (int c = 0; c < parse.curvesRead; ++c) {
-                finite = finite && std::isfinite(set.y[row + static_cast<std::size_t>(c)]);
+                finite = finite && std::isfinite(ordinates[static_cast<std::size_t>(c)]);
+                parse.y.push_back(ordinates[static_cast<std::size_t>(c)]);
             }
             if (!finite && nonFinite++ == 0) {
                 firstNonFiniteLine = line;
@@ -298,11 +306,11 @@ bool Apply(const CurveParse& parse, CurveSet& set, Reporter& reporter) {
     }
     set.pointCount = parse.pointCount;
     set.curveCount = parse.curveCount;
-    for (int p = 0; p < parse.pointsRead; ++p) {
-        const auto row = static_cast<std::size_t>(p) * MAX_CURVES;
-        set.x[static_cast<std::size_t>(p)] = parse.set.x[static_cast<std::size_t>(p)];
-        std::copy_n(parse.set.y.begin() + static_cast<std::ptrdiff_t>(row), parse.curvesRead,
-                    set.y.begin() + static_cast<std::ptrdiff_t>(row));
+    const auto curves = static_cast<std::size_t>(parse.curvesRead);
+    for (std::size_t p = 0; p < static_cast<std::size_t>(parse.pointsRead); ++p) {
+        set.x[p] = parse.x[p];
+        std::copy_n(parse.y.begin() + static_cast<std::ptrdiff_t>(p * curves), curves,
+                    set.y.begin() + static_cast<std::ptrdiff_t>(p * MAX_CURVES));
     }
     return true;
 }

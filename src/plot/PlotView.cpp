@@ -25,6 +25,8 @@ constexpr double kPixelReach = kPixelLimit / 2.0;
 constexpr double kFloatResolution = 4.0 / (1 << 23);
 // Beyond this the limits no longer fit the single-precision fields.
 constexpr double kLargestLimit = 1e30;
+// Decades a zoomed-out logarithmic axis shows at most.
+constexpr double kWidestLogWindow = 100.0;
 
 bool Finite(const ViewRanges& r) {
     return std::isfinite(r.xMin) && std::isfinite(r.xMax) && std::isfinite(r.yLo) &&
@@ -59,7 +61,8 @@ std::string PixelValue(double v, double unitsPerPixel) {
 // One axis of a wanted window brought within the limits of the zoom. The
 // window keeps the orientation of the file's range; fixed is the data value
 // that must stay where it is when the span has to be cut.
-bool FitAxis(double fileLo, double fileHi, double& lo, double& hi, double fixed, int pixels) {
+bool FitAxis(double fileLo, double fileHi, double& lo, double& hi, double fixed, int pixels,
+             double widestAllowed) {
     const double fileSpan = fileHi - fileLo;
     double span = hi - lo;
     if (!std::isfinite(fileSpan) || fileSpan == 0.0 || pixels <= 0 || !std::isfinite(span) ||
@@ -70,7 +73,8 @@ bool FitAxis(double fileLo, double fileHi, double& lo, double& hi, double fixed,
         std::max({std::fabs(lo), std::fabs(hi), std::fabs(fileLo), std::fabs(fileHi)});
     const double narrowest =
         std::max(std::fabs(fileSpan) * pixels / kPixelReach, largest * kFloatResolution * pixels);
-    const double widest = std::min(std::fabs(fileSpan) * ZoomState::kMaxZoomOut, kLargestLimit);
+    const double widest =
+        std::min({std::fabs(fileSpan) * ZoomState::kMaxZoomOut, kLargestLimit, widestAllowed});
     const double wanted = std::fabs(span);
     const double allowed = std::clamp(wanted, std::min(narrowest, widest), widest);
     if (allowed != wanted) {
@@ -205,8 +209,11 @@ bool ZoomState::Adopt(const PlotState& state, ViewRanges wanted, double fixedX, 
     const ViewRanges file = FileRanges(state);
     const int w = ClampExtent(state.clientWidth) - 65;
     const int h = ClampExtent(state.clientHeight) - 60;
-    if (!FitAxis(file.xMin, file.xMax, wanted.xMin, wanted.xMax, fixedX, w) ||
-        !FitAxis(file.yLo, file.yHi, wanted.yLo, wanted.yHi, fixedY, h)) {
+    // On a logarithmic axis the window is in decades: beyond the range of the
+    // data's single-precision values there is nothing to see.
+    const double widestY = state.scaleType == 2 ? kWidestLogWindow : kLargestLimit;
+    if (!FitAxis(file.xMin, file.xMax, wanted.xMin, wanted.xMax, fixedX, w, kLargestLimit) ||
+        !FitAxis(file.yLo, file.yHi, wanted.yLo, wanted.yHi, fixedY, h, widestY)) {
         return false;
     }
     // The limits are handed on in single precision: what is kept is what is drawn.
@@ -260,6 +267,19 @@ bool ZoomState::Pan(const PlotState& state, double dColumns, double dRows) {
     const double dx = g.XAt(45.0 - dColumns) - r.xMin;
     const double dy = g.YAt(state.clientHeight - 40.0 - dRows) - r.yLo;
     return Adopt(state, {r.xMin + dx, r.xMax + dx, r.yLo + dy, r.yHi + dy}, NAN, NAN);
+}
+
+void ZoomState::Refit(const PlotState& state) {
+    if (!window_) {
+        return;
+    }
+    const ViewRanges shown = *window_;
+    const double cx = shown.xMin + (shown.xMax - shown.xMin) / 2.0;
+    const double cy = shown.yLo + (shown.yHi - shown.yLo) / 2.0;
+    window_.reset();
+    // Adopt compares with what is shown; with the window dropped that is the
+    // file's ranges, so a window equal to them simply stays dropped.
+    Adopt(state, shown, cx, cy);
 }
 
 NiceTicks ChooseTicks(double lo, double hi) {
@@ -344,7 +364,8 @@ void DrawViewFrameOverlay(Surface& dc, int width, int height, const ViewRanges& 
             label.clear();
             AppendFixed(label, v, 0, t.decimals);
             const int n = static_cast<int>(label.size());
-            dc.TextOut(37 - 8 * n, y - 8, label);
+            // Zoomed labels can be long; they start at the window's edge at most.
+            dc.TextOut(std::max(0, 37 - 8 * n), y - 8, label);
         }
     }
 }

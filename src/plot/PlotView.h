@@ -80,6 +80,9 @@ class ZoomState {
     bool ZoomAbout(const PlotState& state, double column, double row, double factor);
     // Moves the window by whole pixels: the data follows the mouse.
     bool Pan(const PlotState& state, double dColumns, double dRows);
+    // Brings the window back within the limits after the client size or the
+    // file's ranges changed; a window that no longer fits at all is dropped.
+    void Refit(const PlotState& state);
 
   private:
     bool Adopt(const PlotState& state, ViewRanges wanted, double fixedX, double fixedY);

@@ -103,9 +103,15 @@ inline void StoreName(PlotState& state, std::string& field) {
     field = state.scratchText;
 }
 
-// A piece of a file's text quoted in a message: at most 40 characters.
+// A piece of a file's text quoted in a message: at most 40 characters, with
+// control characters (a zero byte, an escape) shown as '?'.
 inline std::string Quote(const std::string& text) {
-    return "\"" + text.substr(0, 40) + (text.size() > 40 ? "...\"" : "\"");
+    std::string piece = text.substr(0, 40);
+    for (char& c : piece) {
+        const auto byte = static_cast<unsigned char>(c);
+        c = byte < 0x20 || byte == 0x7F ? '?' : c;
+    }
+    return "\"" + piece + (text.size() > 40 ? "...\"" : "\"");
 }
 
 }  // namespace zelk::detail

@@ -102,9 +102,7 @@ TextStream::OpenResult TextStream::OpenFile(const std::string& path) {
         case platform::OpenError::Failed:
             return {Status::NotReadable, file_.SystemText()};
     }
-    if (buf_.size() != kWindow) {
-        buf_.resize(kWindow);
-    }
+    buf_.Reserve(kWindow);
     Begin();
     fromFile_ = true;
     Peek(3);  // the first block, which for most files is all of it
@@ -132,8 +130,9 @@ TextStream::OpenResult TextStream::OpenFile(const std::string& path) {
 void TextStream::OpenText(std::string_view text) {
     Close();
     Begin();
-    buf_.assign(text);
-    raw_ = buf_.size();
+    buf_.Reserve(text.size() + 1);
+    std::memcpy(buf_.data(), text.data(), text.size());
+    raw_ = text.size();
     // The same line-end rules as a file's: resolve the CRs of the whole text.
     if (std::memchr(buf_.data(), '\r', raw_) != nullptr) {
         std::size_t w = 0;

@@ -12,6 +12,7 @@
 // that is the very last byte of the file ends its last line.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -104,6 +105,25 @@ class TextStream {
     bool ReadFailed() const { return readFailed_; }
 
   private:
+    // Memory for the window, left as it comes: a page is touched only when a
+    // read fills it, so a small file costs no more than its own size.
+    class Window {
+      public:
+        char* data() { return data_.get(); }
+        std::size_t size() const { return size_; }
+        char& operator[](std::size_t i) { return data_[i]; }
+        void Reserve(std::size_t n) {
+            if (size_ < n) {
+                data_.reset(new char[n]);
+                size_ = n;
+            }
+        }
+
+      private:
+        std::unique_ptr<char[]> data_;
+        std::size_t size_ = 0;
+    };
+
     int Peek(std::size_t ahead) {
         return pos_ + ahead < end_ ? static_cast<unsigned char>(buf_[pos_ + ahead])
                                    : PeekSlow(ahead);
@@ -114,7 +134,7 @@ class TextStream {
     void SkipWhiteSpace();
     bool ScanNumber(float& field, bool data);
 
-    std::string buf_;            // the window; allocated once and kept for the next file
+    Window buf_;                 // allocated once and kept for the next file
     std::size_t pos_ = 0;        // next character
     std::size_t end_ = 0;        // end of the characters ready to be read
     std::size_t raw_ = 0;        // end of the bytes read (a CR waiting for its neighbour)

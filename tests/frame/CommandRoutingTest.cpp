@@ -52,6 +52,14 @@ TEST_F(FrameFixture, MenuBarHoldsTheEntriesInOrderWithDropDownsOnlyForViewAndHel
     EXPECT_EQ(std::count_if(viewEntries.begin(), viewEntries.end(),
                             [](const QAction* a) { return a->isSeparator(); }),
               1);
+    // Each entry once: a section built twice would make its keys ambiguous.
+    QStringList texts;
+    for (const QAction* a : viewEntries) {
+        if (!a->isSeparator()) {
+            EXPECT_FALSE(texts.contains(a->text())) << a->text().toStdString();
+            texts << a->text();
+        }
+    }
     QMenu* helpMenu = entries[8]->menu();
     ASSERT_EQ(helpMenu->actions().size(), 1);
     EXPECT_EQ(helpMenu->actions()[0]->text(), "&About Zelk...");

@@ -16,6 +16,8 @@
 #include <functional>
 
 #include "frame/CNewModelDlg.h"
+#include "frame/CMainFrame.h"
+#include "frame/CZelkView.h"
 #include "frame/GuiHost.h"
 
 namespace zelk::testing {
@@ -152,13 +154,10 @@ TEST(GuiHostMessages, FatalEndsTheProcessWithStatusOneOnceClosed) {
 
 // A note goes to the status bar on one line, and no box comes up.
 TEST(GuiHostMessages, NoticeGoesToTheStatusBarWithoutABox) {
-    QMainWindow window;
-    auto* view = new QWidget;
-    window.setCentralWidget(view);
-    QStatusBar* bar = window.statusBar();
-    GuiHost host(*view);
-    host.ShowNotice("fileRES - 2 curves, fileE1 - 3 curves\nres.dat: stacked differently");
-    EXPECT_EQ(bar->currentMessage(),
+    CMainFrame frame;
+    frame.view()->guiHost().ShowNotice(
+        "fileRES - 2 curves, fileE1 - 3 curves\nres.dat: stacked differently");
+    EXPECT_EQ(frame.statusBar()->currentMessage(),
               "fileRES - 2 curves, fileE1 - 3 curves - res.dat: stacked differently");
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

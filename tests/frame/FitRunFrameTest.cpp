@@ -3,6 +3,7 @@
 // or Escape, and the close question while one runs.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <QAction>
@@ -17,6 +18,8 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -25,6 +28,8 @@
 #include "frame/CZelkView.h"
 #include "frame/CommandTable.h"
 #include "frame/FitRunPanel.h"
+#include "frame/FrameFixture.h"
+#include "support/SampleTask.h"
 #include "support/TempDir.h"
 
 namespace zelk::testing {
@@ -78,16 +83,20 @@ const char* kTicker = "while :; do echo tick; sleep 0.05; done\n";
 TEST_F(FitRunFrame, TheStopButtonStopsTheFittingProgram) {
     const std::string fitter = Script("fitter", kTicker);
     bool clicked = false;
+    QString statusAfterStop;
     const ProgramEnd end = RunWith(fitter, [&](int) {
         panel().Flush();
         if (!clicked && Ticks() >= 2) {
             clicked = true;
             QTest::mouseClick(panel().stopButton(), Qt::LeftButton);
+            statusAfterStop = frame->statusBar()->currentMessage();
         }
     });
     EXPECT_TRUE(clicked);
     EXPECT_EQ(end.how, ProgramEnd::How::Stopped);
     EXPECT_EQ(LastLine(), "stopped");
+    EXPECT_TRUE(statusAfterStop.startsWith("Stopping the fitting program: ./fitter - "))
+        << statusAfterStop.toStdString();
     EXPECT_FALSE(host().busy());
     EXPECT_FALSE(panel().stopButton()->isEnabled());
 }
@@ -97,6 +106,11 @@ TEST_F(FitRunFrame, EscapeStopsTheFittingProgramAndOtherKeysAndClicksDoNot) {
     int ticksAfterOtherInput = -1;
     int pressedAt = -1;
     QSignalSpy routed(frame.get(), &CMainFrame::commandRouted);
+    int foldersOpened = 0;
+    panel().openUrl = [&](const QUrl&) {
+        ++foldersOpened;
+        return true;
+    };
     const ProgramEnd end = RunWith(fitter, [&](int call) {
         panel().Flush();
         if (pressedAt < 0 && Ticks() >= 1) {
@@ -116,6 +130,7 @@ TEST_F(FitRunFrame, EscapeStopsTheFittingProgramAndOtherKeysAndClicksDoNot) {
     // reached a command.
     EXPECT_GE(Ticks(), ticksAfterOtherInput + 3);
     EXPECT_EQ(routed.count(), 0);
+    EXPECT_EQ(foldersOpened, 0);
     EXPECT_EQ(LastLine(), "stopped");
 }
 
@@ -266,7 +281,7 @@ TEST_F(FitRunFrame, ClosingDuringARunAndYesStopsItAndQuitsOnceTheCommandIsOver) 
     EXPECT_FALSE(frame->isVisible());
 }
 
-TEST_F(FitRunFrame, TheViewMenuEndsWithTheFittingProgramEntryAfterOneSeparator) {
+TEST_F(FitRunFrame, TheViewMenuSectionStartsWithTheFittingProgramEntry) {
     QMenu* viewMenu = nullptr;
     for (QAction* entry : frame->menuBar()->actions()) {
         if (entry->text() == "&View") {
@@ -274,8 +289,13 @@ TEST_F(FitRunFrame, TheViewMenuEndsWithTheFittingProgramEntryAfterOneSeparator) 
         }
     }
     ASSERT_NE(viewMenu, nullptr);
+    // The bars' two entries, one separator, then Zelk's own entries, of
+    // which this is the first.
     const QList<QAction*> items = viewMenu->actions();
-    ASSERT_EQ(items.size(), 4);
+    ASSERT_GE(items.size(), 4);
+    EXPECT_EQ(std::count_if(items.begin(), items.end(),
+                            [](const QAction* item) { return item->isSeparator(); }),
+              1);
     EXPECT_EQ(items[0], frame->ActionFor(ID_VIEW_TOOLBAR));
     EXPECT_EQ(items[1], frame->ActionFor(ID_VIEW_STATUS_BAR));
     EXPECT_TRUE(items[2]->isSeparator());
@@ -296,6 +316,122 @@ TEST_F(FitRunFrame, TheViewMenuEndsWithTheFittingProgramEntryAfterOneSeparator) 
         EXPECT_FALSE(action->shortcuts().contains(QKeySequence(Qt::Key_Escape)))
             << action->text().toStdString();
     }
+}
+
+// The fit commands from the toolbar, stopped while the fitter runs: the
+// command goes on as after any end and the user's FIT.INP is back, byte for
+// byte; nothing the fitter started is left running.
+class FitCommandInTheWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        task.Write("fitprog",
+                   "#!/bin/sh\necho $$ > fitter.pid\n"
+                   "while :; do echo tick; sleep 0.05; done\n");
+        ::chmod(task.File("fitprog").toLocal8Bit().constData(), 0755);
+        task.Write("FIT.INP", kUserInput);
+        frame = std::make_unique<CMainFrame>();
+        frame->view()->guiHost().SetRunLogFolder(task.File("runs"));
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+        frame->view()->LoadTaskWithoutEditor();
+    }
+    void TearDown() override { frame.reset(); }
+
+    QByteArray Read(const QString& name) const {
+        QFile file(task.File(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(absent)");
+    }
+    bool FitterStillRuns() const {
+        const int pid = Read("fitter.pid").trimmed().toInt();
+        return pid > 0 && ::kill(pid, 0) == 0;
+    }
+    int Ticks() const { return frame->fitRunPanel()->output()->toPlainText().count("tick"); }
+
+    // Clicks the first toolbar button; step runs every 20 ms during the run.
+    void RunPlaceholderFit(const std::function<void()>& step) {
+        QTimer driver;
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            frame->fitRunPanel()->Flush();
+            step();
+        });
+        driver.start(20);
+        QWidget* button =
+            frame->toolBar()->widgetForAction(frame->ActionFor(ID_RUN_PLACEHOLDER_FIT));
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    static constexpr const char* kUserInput = "the user's fit input\r\n 1  2  3\n";
+    SampleTask task;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(FitCommandInTheWindow, EscapeAndTheStopButtonStopThePlaceholderRun) {
+    for (const bool useEscape : {true, false}) {
+        ModalCloser closer;
+        bool stopped = false;
+        QByteArray inputDuringRun;
+        RunPlaceholderFit([&] {
+            if (!stopped && Ticks() >= 2) {
+                stopped = true;
+                inputDuringRun = Read("FIT.INP");
+                if (useEscape) {
+                    QTest::keyClick(frame->view(), Qt::Key_Escape);
+                } else {
+                    QTest::mouseClick(frame->fitRunPanel()->stopButton(), Qt::LeftButton);
+                }
+            }
+        });
+        SCOPED_TRACE(useEscape ? "Escape" : "Stop button");
+        EXPECT_TRUE(stopped);
+        EXPECT_NE(inputDuringRun, QByteArray(kUserInput));  // the placeholder was in place
+        EXPECT_EQ(Read("FIT.INP"), QByteArray(kUserInput));
+        EXPECT_EQ(frame->fitRunPanel()->lines().lines().back(), "stopped");
+        EXPECT_TRUE(closer.texts.join("\n").contains("CAN NOT FIND fileRES"))
+            << closer.texts.join("\n").toStdString();
+        EXPECT_FALSE(FitterStillRuns());
+        EXPECT_FALSE(frame->view()->busy());
+    }
+}
+
+TEST_F(FitCommandInTheWindow, ARunThatCouldNotStartIsNotShownAsTheEarlierRun) {
+    {
+        ModalCloser closer;
+        task.Write("fitprog", "#!/bin/sh\necho the earlier run\n");
+        RunPlaceholderFit([] {});
+    }
+    ASSERT_TRUE(frame->fitRunPanel()->output()->toPlainText().contains("the earlier run"));
+    QFile::remove(task.File("fitprog"));  // now the command does not get to a run
+    frame->fitRunPanel()->hide();
+    ModalCloser closer;
+    RunPlaceholderFit([] {});
+    EXPECT_TRUE(frame->fitRunPanel()->isVisible());
+    const QString shown = frame->fitRunPanel()->output()->toPlainText();
+    EXPECT_FALSE(shown.contains("the earlier run")) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith("could not start: ")) << shown.toStdString();
+    EXPECT_EQ(Read("FIT.INP"), QByteArray(kUserInput));
+}
+
+TEST_F(FitCommandInTheWindow, YesToTheCloseQuestionRestoresFitInpAndThenQuits) {
+    QSignalSpy quit(frame.get(), &CMainFrame::quitRequested);
+    bool answered = false;
+    RunPlaceholderFit([&] {
+        if (!answered && Ticks() >= 1 && frame->stopQuestion() == nullptr) {
+            frame->close();
+        } else if (QMessageBox* box = frame->stopQuestion(); box != nullptr && !answered) {
+            answered = true;
+            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        }
+    });
+    EXPECT_TRUE(answered);
+    // No box waited for an answer: the messages of the rest of the command
+    // went to standard error.
+    EXPECT_EQ(Read("FIT.INP"), QByteArray(kUserInput));
+    EXPECT_FALSE(FitterStillRuns());
+    QTRY_COMPARE(quit.count(), 1);
+    EXPECT_FALSE(frame->isVisible());
 }
 
 }  // namespace

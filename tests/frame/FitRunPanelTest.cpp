@@ -247,6 +247,20 @@ TEST(FitRunLog, HoldsTheWholeRunUnderItsFinalNameOnceComplete) {
                                          "ended with exit status 0 after 1.0 s\n"));
 }
 
+TEST(FitRunLog, AFloodStopsAtTheSizeLimitButTheEndLineIsWritten) {
+    TempDir dir;
+    FitRunLog log(QString::fromStdString(dir.Path().string()), 10);
+    ASSERT_TRUE(log.Begin(QDateTime(QDate(2026, 12, 7), QTime(9, 0)), "heading"));
+    log.Append("0123456");
+    log.Append("789abcdef");
+    log.Append("more and more");
+    QFile file(log.Finish("stopped"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("heading\n0123456789\n"
+                                         "Zelk: the log stops here; the output went on past 10 "
+                                         "bytes\nstopped\n"));
+}
+
 TEST(FitRunLog, TheFolderKeepsTheNewestHundred) {
     TempDir dir;
     const QString folder = QString::fromStdString((dir.Path() / "runs").string());

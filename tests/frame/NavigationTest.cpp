@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "FrameFixture.h"
+#include "commands/CommandIds.h"
 #include "frame/CommandTable.h"
 #include "frame/LiveReload.h"
 #include "plot/PlotView.h"
@@ -101,6 +102,19 @@ TEST_F(Navigation, ZoomAndBackArePixelIdenticalToBefore) {
     QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier, QPoint(200, 200));
     EXPECT_FALSE(view->zoom().zoomed());
     EXPECT_EQ(Screen(), before);
+}
+
+TEST_F(Navigation, CommandsKeepTheZoomUnlessTheyReadNewRanges) {
+    Wheel(QPoint(200, 200), 240);
+    ASSERT_TRUE(frame->OnCommand(ID_RELOAD));
+    EXPECT_TRUE(view->zoom().zoomed()) << "rereading the curves keeps the view";
+    host.onLaunch = [this](const RecordingHost::LaunchRecord&) {
+        task.Write("axis.inp", "0\n50\n10\n0\n10\n2\n1\n1\n3\n");
+        return 0;
+    };
+    ASSERT_TRUE(frame->OnCommand(ID_EDIT_AXIS));
+    EXPECT_FALSE(view->zoom().zoomed());
+    EXPECT_EQ(view->shownRanges().xMax, 50.0);
 }
 
 TEST_F(Navigation, WheelZoomsAboutTheCursor) {
@@ -206,6 +220,19 @@ TEST_F(Navigation, FollowsAWriteInPlace) {
     EXPECT_EQ(state().experimental.y[0], 7.0f);
     EXPECT_EQ(spy.front().front().toStringList(), QStringList{"exp.dat"});
     EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Navigation, AFolderThatNeverGoesQuietDoesNotHoldTheReloadBack) {
+    QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
+    task.Write("exp.dat", "3 2\n10 7 2\n50 3 4\n90 5 6\n");
+    // Another program makes file after file beside the task, faster than the
+    // quiet time the follower waits for.
+    for (int i = 0; i < 100 && spy.isEmpty(); ++i) {
+        task.Write(QStringLiteral("scratch%1.tmp").arg(i), QByteArray::number(i));
+        QTest::qWait(40);
+    }
+    ASSERT_FALSE(spy.isEmpty());
+    EXPECT_EQ(state().experimental.y[0], 7.0f);
 }
 
 TEST_F(Navigation, FollowsATemporaryFileRenamedOver) {

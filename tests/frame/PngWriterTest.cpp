@@ -128,6 +128,19 @@ TEST(PngWriter, DecodesToThePixelsGivenAndToWhatQtWrites) {
         ASSERT_EQ(decoded.size(), c.image.size()) << c.what;
         EXPECT_EQ(decoded, c.image) << c.what;
         EXPECT_EQ(decoded, DecodeQtsOwn(c.image)) << c.what;
+
+        // In place: the same file from the pixels' own memory.
+        std::vector<std::uint32_t> pixels;
+        for (int y = 0; y < c.image.height(); ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(c.image.constScanLine(y));
+            pixels.insert(pixels.end(), row, row + c.image.width());
+        }
+        std::vector<unsigned char> inPlace;
+        std::string error;
+        ASSERT_TRUE(
+            EncodePngInPlace(pixels.data(), c.image.width(), c.image.height(), inPlace, error))
+            << error;
+        EXPECT_EQ(inPlace, png) << c.what;
     }
 }
 

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
@@ -210,16 +212,23 @@ TEST_F(FrameFixture, WaitingForAProgramBlocksInputButKeepsPainting) {
 
     task.Write("fitprog", "");
     bool ran = false;
-    gui.SetLauncher([&](const std::string&, const std::vector<std::string>&,
-                        const std::function<void()>& whileWaiting) {
+    gui.SetFitRunner([&](const std::string&, const std::vector<std::string>&,
+                         const RunHooks& hooks) -> ProgramEnd {
         ran = true;
+        const std::function<void()>& whileWaiting = hooks.whileWaiting;
         // What the fitting program leaves behind.
         task.Write("res.dat", "3 2 x y1 y2\n10 1 2\n50 3 4\n90 5 6\n");
         task.Write("EPS.res", "0.25\n");
         EXPECT_TRUE(view->busy());
-        EXPECT_EQ(frame->statusBar()->currentMessage(), "Waiting for the fitting program: fitprog");
+        EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith(
+            "Waiting for the fitting program: fitprog - 0 s"));
+        // Closing asks first; No goes on waiting.
         EXPECT_FALSE(frame->close());
         EXPECT_TRUE(frame->isVisible());
+        EXPECT_NE(frame->stopQuestion(), nullptr);
+        if (QMessageBox* question = frame->stopQuestion()) {
+            question->button(QMessageBox::No)->click();
+        }
         routed.clear();
         QTest::keyClick(view, Qt::Key_N, Qt::ControlModifier);
         QTest::mouseClick(view, Qt::RightButton, {}, QPoint(10, 10));
@@ -231,14 +240,20 @@ TEST_F(FrameFixture, WaitingForAProgramBlocksInputButKeepsPainting) {
         }
         EXPECT_GT(paints, 0);
         EXPECT_EQ(routed, (std::vector<Routed>{{ID_SNAPSHOT, "busy"}}));
-        return 0;
+        ProgramEnd end;
+        end.how = ProgramEnd::How::Exited;
+        end.code = 0;
+        return end;
     });
     frame->OnCommand(ID_RUN_PLACEHOLDER_FIT);
     EXPECT_TRUE(ran);
     EXPECT_FALSE(view->busy());
     EXPECT_EQ(state().snapshotCount, 0);
     EXPECT_EQ(frame->statusBar()->currentMessage(), QString());
-    // Input works again afterwards.
+    // Input works again afterwards, once the window is active again after
+    // the question.
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
     routed.clear();
     QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(routed, (std::vector<Routed>{{ID_EDIT_UNDO, "none"}}));
@@ -248,3 +263,28 @@ TEST_F(FrameFixture, WaitingForAProgramBlocksInputButKeepsPainting) {
 
 }  // namespace
 }  // namespace zelk::testing
+
+namespace zelk {
+namespace {
+
+// Work that waits for the plot's first paint is started once: a view that
+// was painted, repainted and resized reports its first paint only once.
+TEST(FirstPaint, IsReportedOnceAfterThePlotWasPainted) {
+    CMainFrame frame;
+    int reports = 0;
+    QObject::connect(frame.view(), &CZelkView::firstPainted, [&reports] { ++reports; });
+    EXPECT_EQ(reports, 0) << "nothing painted yet";
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    ASSERT_TRUE(QTest::qWaitFor([&reports] { return reports > 0; }));
+    frame.view()->repaint();
+    frame.resize(frame.size() + QSize(30, 20));
+    frame.view()->repaint();
+    EXPECT_EQ(reports, 1);
+    if (QGuiApplication::platformName() == "offscreen") {
+        EXPECT_FALSE(frame.indicator(0)->isVisible()) << "no lock keys to show";
+    }
+}
+
+}  // namespace
+}  // namespace zelk

@@ -120,26 +120,39 @@ TEST(CurveForms, NanAndInfAreLeftOutOfTheDrawingAndSaidOnce) {
         {"nan abscissa", "3 2\nnan 0.25 1.5\n2 0.125 1.75\n3 0.0625 1.875\n", 1, 2},
         {"printf's -nan and inf", "3 2\n1 -nan 1.5\n2 0.125 inf\n3 0.0625 +INF\n", 3, 2},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        dir.Write("res.dat", c.text);
+    // Control characters are quoted harmlessly where the read stops.
+    {
+        dir.Write("res.dat", "2 1\n1 1\n\x1b\x7f 2\n");
         auto s = TaskState();
         RecordingHost h;
         ReadCurveFiles(*s, h);
-        EXPECT_EQ(s->result.pointCount, 3);
-        EXPECT_EQ(s->result.x[2], 3.0f);  // read on past the bad values
-        EXPECT_EQ(h.messages, Messages{});
-        EXPECT_EQ(h.notices, Messages{"fileRES - nan or inf at " + std::to_string(c.points) +
-                                      (c.points == 1 ? " point" : " points") +
-                                      ", left out of the drawing\nres.dat, line " +
-                                      std::to_string(c.line) + ": the first of them"});
-        // Drawn as the plain file with those points taken out: no line to or
-        // from them, nothing at the origin, nothing at the picture's edge.
-        const std::string ops = Ops(*s);
-        EXPECT_EQ(ops.find("nan"), std::string::npos);
-        EXPECT_EQ(ops.find(" 2147483647"), std::string::npos);
-        EXPECT_EQ(ops.find(" 4194304"), std::string::npos);
-        EXPECT_EQ(ops.find(" -4194304"), std::string::npos);
+        EXPECT_EQ(h.messages, Messages{"fileRES - 1 of 2 points read\nres.dat, line 3: \"??\" is "
+                                       "not a number"});
+    }
+    for (const auto& c : cases) {
+        for (const std::int32_t scale : {1, 2}) {
+            SCOPED_TRACE(::testing::Message() << c.name << (scale == 2 ? ", logarithmic" : ""));
+            dir.Write("res.dat", c.text);
+            auto s = TaskState();
+            s->scaleType = scale;
+            s->yMin = scale == 2 ? 0.01f : 0.0f;
+            RecordingHost h;
+            ReadCurveFiles(*s, h);
+            EXPECT_EQ(s->result.pointCount, 3);
+            EXPECT_EQ(s->result.x[2], 3.0f);  // read on past the bad values
+            EXPECT_EQ(h.messages, Messages{});
+            EXPECT_EQ(h.notices, Messages{"fileRES - nan or inf at " + std::to_string(c.points) +
+                                          (c.points == 1 ? " point" : " points") +
+                                          ", left out of the drawing\nres.dat, line " +
+                                          std::to_string(c.line) + ": the first of them"});
+            // Drawn as the plain file with those points taken out: no line to or
+            // from them, nothing at the origin, nothing at the picture's edge.
+            const std::string ops = Ops(*s);
+            EXPECT_EQ(ops.find("nan"), std::string::npos);
+            EXPECT_EQ(ops.find(" 2147483647"), std::string::npos);
+            EXPECT_EQ(ops.find(" 4194304"), std::string::npos);
+            EXPECT_EQ(ops.find(" -4194304"), std::string::npos);
+        }
     }
     // A nan ordinate splits its curve: the two neighbours are not joined.
     dir.Write("res.dat", "3 1\n1 1\n2 nan\n3 1\n");

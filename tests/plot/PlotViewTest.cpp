@@ -238,6 +238,42 @@ TEST(Zoom, ExtremesStopAtTheLimitsAndNeverHang) {
     EXPECT_LE(testing::LinesStartingWith(wide, "text").size(), 40u);
 }
 
+TEST(Zoom, LogarithmicAxisZoomsOutToAHundredDecadesAtMost) {
+    auto s = LinearState();
+    s->scaleType = 2;
+    s->yMin = 1;
+    s->yMax = 1000;
+    ZoomState zoom;
+    for (int i = 0; i < 100; ++i) {
+        zoom.ZoomAbout(*s, 245, 170, 2.0);
+    }
+    const ViewRanges r = zoom.Current(*s);
+    EXPECT_LE(r.yHi - r.yLo, 100.0 * 1.0001);
+    EXPECT_GT(r.yHi - r.yLo, 50.0);
+    EXPECT_LE(r.xMax - r.xMin, 10.0 * ZoomState::kMaxZoomOut * 1.0001);
+    EXPECT_GT(r.xMax - r.xMin, 10.0 * ZoomState::kMaxZoomOut * 0.5);
+}
+
+TEST(Zoom, AWindowAtItsLimitIsRefittedWhenTheViewGrows) {
+    auto s = LinearState();
+    ZoomState zoom;
+    for (int i = 0; i < 100; ++i) {
+        zoom.ZoomAbout(*s, 300, 100, 0.5);
+    }
+    s->clientWidth = 4000;
+    s->clientHeight = 3000;
+    zoom.Refit(*s);
+    ASSERT_TRUE(zoom.zoomed());
+    const PlotGeometry g(s->clientWidth, s->clientHeight, zoom.Current(*s));
+    EXPECT_LE(std::fabs(g.ColumnOf(10) - g.ColumnOf(0)), kPixelLimit);
+    EXPECT_LE(std::fabs(g.RowOf(3) - g.RowOf(0)), kPixelLimit);
+    EXPECT_GT(std::fabs(g.ColumnOf(10) - g.ColumnOf(0)), kPixelLimit / 8);
+    // A file's range that became unusable drops the zoom.
+    s->xMax = s->xMin;
+    zoom.Refit(*s);
+    EXPECT_FALSE(zoom.zoomed());
+}
+
 TEST(Zoom, UnusableFileRangesDoNotZoom) {
     auto s = LinearState();
     ZoomState zoom;

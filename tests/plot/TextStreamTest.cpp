@@ -3,7 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <string>
+
+#include "support/TempDir.h"
 
 namespace zelk {
 namespace {
@@ -122,6 +128,167 @@ TEST(TextStream, MissingFileStaysClosed) {
     EXPECT_FALSE(s.IsOpen());
     std::string line;
     EXPECT_FALSE(s.ReadLine(line));
+}
+
+}  // namespace
+}  // namespace zelk
+
+namespace zelk {
+namespace {
+
+// Decimal text of every shape: ScanFloat must give strtof's value, bit for
+// bit, and stop where strtof stops; ScanDatum must read a D exponent as an E.
+TEST(TextStream, ScanFloatEqualsStrtofForDecimalText) {
+    std::mt19937 random(20261207);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const auto digits = [&](int n) {
+        std::string d;
+        for (int i = 0; i < n; ++i) {
+            d += static_cast<char>('0' + pick(10));
+        }
+        return d;
+    };
+    const auto length = [&] {
+        const int kind = pick(10);
+        return kind < 6 ? pick(10) : (kind < 9 ? pick(60) : 100 + pick(400));
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        if (pick(3) == 0) {
+            text += pick(2) == 0 ? '-' : '+';
+        }
+        text += std::string(static_cast<std::size_t>(pick(3) == 0 ? pick(300) : 0), '0');
+        text += digits(length());
+        if (pick(2) == 0) {
+            text += '.' + digits(length());
+        }
+        if (pick(2) == 0) {
+            text += pick(2) == 0 ? 'e' : 'E';
+            if (pick(2) == 0) {
+                text += pick(2) == 0 ? '-' : '+';
+            }
+            text += digits(pick(4));
+        }
+        text += pick(2) == 0 ? " 7" : "x";
+
+        char* end = nullptr;
+        const float expected = std::strtof(text.c_str(), &end);
+        const std::size_t consumed = static_cast<std::size_t>(end - text.c_str());
+        TextStream s;
+        s.OpenText(text);
+        float field = -7.0f;
+        const bool ok = s.ScanFloat(field);
+        ASSERT_EQ(ok, consumed > 0) << text;
+        if (!ok) {
+            continue;
+        }
+        ASSERT_EQ(std::memcmp(&field, &expected, sizeof field), 0)
+            << text << ": " << field << " != " << expected;
+        std::string rest;
+        if (!s.ReadLine(rest)) {
+            rest.clear();
+        }
+        ASSERT_EQ(rest, text.substr(consumed)) << text;
+
+        std::string fortran = text;
+        for (char& c : fortran) {
+            c = c == 'e' || c == 'E' ? (pick(2) == 0 ? 'd' : 'D') : c;
+        }
+        TextStream d;
+        d.OpenText(fortran);
+        float datum = -7.0f;
+        ASSERT_TRUE(d.ScanDatum(datum)) << fortran;
+        ASSERT_EQ(std::memcmp(&datum, &expected, sizeof datum), 0) << fortran;
+    }
+}
+
+TEST(TextStream, DatumsTakeNanAndInfinityAsStrtofDoes) {
+    const struct {
+        const char* text;
+        std::size_t rest;  // characters left
+    } cases[] = {
+        {"nan", 0},     {"NaN", 0},        {"-nan", 0},      {"nan(0x7fc)", 0},
+        {"nan(", 1},    {"inf", 0},        {"-Inf", 0},      {"+INFINITY", 0},
+        {"infinit", 4}, {"Infinity x", 2}, {"nanometre", 6},
+    };
+    for (const auto& c : cases) {
+        const float expected = std::strtof(c.text, nullptr);
+        TextStream s;
+        s.OpenText(c.text);
+        float field = 0.0f;
+        ASSERT_TRUE(s.ScanDatum(field)) << c.text;
+        EXPECT_EQ(std::isnan(field), std::isnan(expected)) << c.text;
+        if (!std::isnan(expected)) {
+            EXPECT_EQ(field, expected) << c.text;
+        }
+        std::string rest;
+        EXPECT_EQ(s.ReadLine(rest) ? rest.size() : 0u, c.rest) << c.text;
+        // Not numbers for the task and axis files.
+        TextStream plain;
+        plain.OpenText(c.text);
+        EXPECT_FALSE(plain.ScanFloat(field)) << c.text;
+    }
+}
+
+// A file read in blocks: numbers, exponents and CR LF line ends that fall
+// across the end of the first block read exactly as anywhere else.
+TEST(TextStream, BlockBoundariesChangeNothing) {
+    testing::TempWorkDir dir;
+    constexpr std::size_t kBlock = std::size_t{1} << 20;
+    for (std::size_t shift = 0; shift < 10; ++shift) {
+        // The experimental layout: counts, then white space up to the point.
+        const std::string head = "1 1\n";
+        const std::string point = "2.5e+1\r\n-3.25D-1\r\n";
+        std::string text = head + std::string(kBlock - head.size() - shift, ' ') + point;
+        dir.Write("exp.dat", text);
+        TextStream s;
+        ASSERT_TRUE(s.Open("exp.dat"));
+        std::int32_t n = 0;
+        ASSERT_TRUE(s.ScanUnsigned(n));
+        ASSERT_TRUE(s.ScanUnsigned(n));
+        float x = 0.0f;
+        float y = 0.0f;
+        ASSERT_TRUE(s.ScanDatum(x)) << shift;
+        ASSERT_TRUE(s.ScanDatum(y)) << shift;
+        EXPECT_EQ(x, 25.0f) << shift;
+        EXPECT_EQ(y, -0.325f) << shift;
+        EXPECT_EQ(s.Line(), 3) << shift;
+        std::string rest;
+        ASSERT_TRUE(s.ReadLine(rest));
+        EXPECT_EQ(rest, "") << shift;
+        EXPECT_FALSE(s.ReadLine(rest));
+
+        // A header line across the boundary, its CR LF split between blocks.
+        const std::string titles(kBlock - 4 - shift, 't');
+        dir.Write("res.dat", "1 1" + titles + "\r\n7 8\r");
+        TextStream r;
+        ASSERT_TRUE(r.Open("res.dat"));
+        ASSERT_TRUE(r.ReadLine(rest));
+        EXPECT_EQ(rest.size(), TextStream::kMaxLine) << shift;  // the rest is dropped
+        ASSERT_TRUE(r.ReadLine(rest));
+        EXPECT_EQ(rest, "7 8") << shift;
+        EXPECT_FALSE(r.ReadLine(rest));
+    }
+}
+
+TEST(TextStream, ByteOrderMarkIsSkippedAndUtf16Refused) {
+    testing::TempWorkDir dir;
+    dir.Write("bom.txt",
+              "\xEF\xBB\xBF"
+              "12 x\n");
+    TextStream s;
+    ASSERT_EQ(s.OpenFile("bom.txt").status, TextStream::Status::Opened);
+    std::int32_t n = 0;
+    ASSERT_TRUE(s.ScanUnsigned(n));
+    EXPECT_EQ(n, 12);
+    dir.Write("le.txt", std::string("\xFF\xFE"
+                                    "1\0002\0",
+                                    6));
+    EXPECT_EQ(s.OpenFile("le.txt").status, TextStream::Status::NotText);
+    EXPECT_FALSE(s.IsOpen());
+    dir.Write("plain.txt", "");
+    EXPECT_EQ(s.OpenFile("plain.txt").status, TextStream::Status::Opened);
+    EXPECT_TRUE(s.AtEnd());
 }
 
 }  // namespace

@@ -187,7 +187,7 @@ TEST_F(ZelkRenderFit, TimeLimitStopsTheProgramAndWhatItStarted) {
         "while :; do sleep 0.05; done\n");
     const Outcome run =
         Run({QStringLiteral("--run-fit"), QStringLiteral("--fit-timeout"), QStringLiteral("0.5"),
-             QStringLiteral("--ops"), QStringLiteral("/dev/null")});
+             QStringLiteral("--ops"), Path("ops.txt")});
     EXPECT_EQ(run.status, 3) << run.err;
     EXPECT_NE(run.err.find("the fitting program stopped"), std::string::npos) << run.err;
     EXPECT_EQ(Read("FIT.INP"), kUserInput);
@@ -206,7 +206,7 @@ TEST_F(ZelkRenderFit, SignalsDuringARunStopTheProgramAndRestoreTheInput) {
         QProcess process;
         process.start(QStringLiteral(ZELK_RENDER_PATH),
                       Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"),
-                            QStringLiteral("/dev/null")}));
+                            Path("ops.txt")}));
         ASSERT_TRUE(process.waitForStarted());
         const pid_t fitter = WaitForFitter();
         ASSERT_GT(fitter, 0);
@@ -225,7 +225,7 @@ TEST_F(ZelkRenderFit, KilledDuringARunTheNextRunPutsTheInputBack) {
     QProcess process;
     process.start(
         QStringLiteral(ZELK_RENDER_PATH),
-        Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"), QStringLiteral("/dev/null")}));
+        Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"), Path("ops.txt")}));
     ASSERT_TRUE(process.waitForStarted());
     const pid_t fitter = WaitForFitter();
     ASSERT_GT(fitter, 0);
@@ -240,7 +240,7 @@ TEST_F(ZelkRenderFit, KilledDuringARunTheNextRunPutsTheInputBack) {
 
     Fitter("cat FIT.INP > seen.inp\nprintf '3 1\\n0 0.4\\n5 0.9\\n10 0.4\\n' > res.dat\n");
     const Outcome next =
-        Run({QStringLiteral("--run-fit"), QStringLiteral("--ops"), QStringLiteral("/dev/null")});
+        Run({QStringLiteral("--run-fit"), QStringLiteral("--ops"), Path("ops.txt")});
     EXPECT_EQ(next.status, 0) << next.err;
     EXPECT_NE(next.err.find("FIT.INP RESTORED FROM BUFF.RES"), std::string::npos) << next.err;
     EXPECT_EQ(Read("seen.inp"), PlaceholderText());
@@ -255,11 +255,11 @@ TEST_F(ZelkRenderFit, SecondRunInTheSameFolderIsTurnedAway) {
     QProcess first;
     first.start(
         QStringLiteral(ZELK_RENDER_PATH),
-        Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"), QStringLiteral("/dev/null")}));
+        Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"), Path("ops.txt")}));
     ASSERT_TRUE(first.waitForStarted());
     ASSERT_GT(WaitForFitter(), 0);
     const Outcome second =
-        Run({QStringLiteral("--run-fit"), QStringLiteral("--ops"), QStringLiteral("/dev/null")});
+        Run({QStringLiteral("--run-fit"), QStringLiteral("--ops"), Path("ops.txt")});
     EXPECT_EQ(second.status, 3);
     EXPECT_NE(second.err.find("A fit is already running in this folder"), std::string::npos)
         << second.err;

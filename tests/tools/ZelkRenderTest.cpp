@@ -271,6 +271,15 @@ TEST_F(ZelkRender, OpsToAFullStandardOutputFail) {
     EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
 }
 
+TEST_F(ZelkRender, ADeviceNamedAsSuchTakesTheBytes) {
+    // Scripts send what they do not need to /dev/null; a full device fails.
+    const Outcome toNull = Render({"--ops", "/dev/null"});
+    EXPECT_EQ(toNull.status, 0) << toNull.err;
+    const Outcome toFull = Render({"--ops", "/dev/full"});
+    EXPECT_EQ(toFull.status, 1);
+    EXPECT_NE(toFull.err.find("cannot write"), std::string::npos) << toFull.err;
+}
+
 TEST_F(ZelkRender, OnlyRegularFilesAreReplaced) {
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), Path("plot.png")));
     ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("folder.svg")));

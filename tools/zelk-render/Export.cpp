@@ -1,6 +1,7 @@
 #include "Export.h"
 
 #include <QFileInfo>
+#include <QFile>
 #include <QSaveFile>
 #include <cstdlib>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "plot/RecordingSurface.h"
 
 #ifdef ZELK_PLOT_GLYPHS
+#include "PixelMemory.h"
 #include "frame/PdfSurface.h"
 #include "frame/PixelSurface.h"
 #include "frame/PlotGlyphs.h"
@@ -50,10 +52,8 @@ bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
         error = "a picture needs at least one pixel";
         return false;
     }
-    const std::unique_ptr<std::uint32_t, decltype(&std::free)> pixels(
-        static_cast<std::uint32_t*>(
-            std::calloc(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 4)),
-        &std::free);
+    const PixelMemory pixels =
+        AllocatePixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     if (!pixels) {
         error = "the picture is too large";
         return false;
@@ -63,7 +63,7 @@ bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
         DrawPass(state, CPlotter(), surface);
     }
     std::vector<unsigned char> png;
-    if (!EncodePng(pixels.get(), w, w, h, png, error)) {
+    if (!EncodePngInPlace(pixels.get(), w, h, png, error)) {
         return false;
     }
     bytes =
@@ -189,12 +189,24 @@ void WriteOps(PlotState& state, std::ostream& out) {
 
 bool SaveFile(const std::string& path, const QByteArray& bytes, std::string& error) {
     const QString file = QString::fromStdString(path);
-    // A device, a pipe or a folder is never replaced by a plain file; a link
-    // is followed to its target, which is replaced.
+    // A device, a pipe or a folder is never replaced by a plain file, and a
+    // link to one is not written through; a link to a file is followed to
+    // its target, which is replaced.
     const QFileInfo existing(file);
     if (existing.exists() && !existing.isFile()) {
-        error = "cannot write the file: it is not a regular file";
-        return false;
+        if (existing.isDir() || existing.isSymLink()) {
+            error = "cannot write the file: it is not a regular file";
+            return false;
+        }
+        // A device or a pipe named as such (/dev/null, /dev/stdout, a FIFO a
+        // script reads) takes the bytes as a stream.
+        QFile stream(file);
+        if (!stream.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            stream.write(bytes) != bytes.size()) {
+            error = "cannot write the file: " + stream.errorString().toStdString();
+            return false;
+        }
+        return true;
     }
     QSaveFile out(file);
     // Unbuffered: a write that falls short is seen here. A buffered one would
