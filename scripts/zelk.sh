@@ -137,13 +137,19 @@ cmd_wine() {
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELK_WITH_QT=OFF -DZELK_BUILD_BENCH=OFF \
         -DZELK_WERROR=ON -DZELK_WINE=ON -DZELK_GTEST_SOURCE=/usr/src/googletest >/dev/null
     local run="$dir/wine-run.sh"
-    # Make the prefix and start a lasting server before the build discovers tests.
-    "$run" cmd /c exit 0
-    "$run" --server -p60
+    # Make the prefix, let its first server end, and start one that lasts
+    # (a second server for the same prefix would be refused). Wine's own
+    # services start with the first program and live as long as the server;
+    # started here, they hold /dev/null open rather than the output pipe of a
+    # test that CMake or CTest waits on.
+    "$run" cmd /c exit 0 </dev/null >/dev/null 2>&1
+    "$run" --server -w
+    "$run" --server -p300
+    "$run" cmd /c exit 0 </dev/null >/dev/null 2>&1
     local status=0
     cmake --build "$dir" -j "$jobs" || status=$?
     if [ "$status" -eq 0 ]; then
-        ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=$?
+        ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300 || status=$?
     fi
     "$run" --server -k 2>/dev/null || true
     return "$status"

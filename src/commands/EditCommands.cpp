@@ -143,7 +143,8 @@ void TaskCommands::ReadCurveFilesAsTheyAre() {
     // an absent one leaves none.
     if (state_.fitRunCount > 0) {
         std::error_code error;
-        state_.resultCurrent = std::filesystem::is_regular_file(state_.resFile, error);
+        state_.resultCurrent =
+            std::filesystem::is_regular_file(platform::FsPath(state_.resFile), error);
         state_.epsCurrent = std::filesystem::is_regular_file("EPS.res", error);
     }
     ReadCurveFilesAndEps();

@@ -39,23 +39,23 @@ constexpr std::uintmax_t kMaxFitInputSize = 64u << 20;
 
 bool IsRegularFile(const std::string& name) {
     std::error_code error;
-    return !name.empty() && fs::is_regular_file(name, error);
+    return !name.empty() && fs::is_regular_file(platform::FsPath(name), error);
 }
 
 bool IsLink(const std::string& name) {
     std::error_code error;
-    return fs::is_symlink(fs::symlink_status(name, error));
+    return fs::is_symlink(fs::symlink_status(platform::FsPath(name), error));
 }
 
 // Anything at all under that name, a dangling link included.
 bool NameTaken(const std::string& name) {
     std::error_code error;
-    return fs::symlink_status(name, error).type() != fs::file_type::not_found;
+    return fs::symlink_status(platform::FsPath(name), error).type() != fs::file_type::not_found;
 }
 
 // The whole of a regular file, or nothing when it cannot be read in full.
 std::optional<std::string> ReadWhole(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
+    std::ifstream in(platform::FsPath(name), std::ios::binary);
     if (!in) {
         return std::nullopt;
     }
@@ -87,7 +87,7 @@ FileStamp StampOf(const std::string& name) {
         return stamp;
     }
     stamp.exists = true;
-    stamp.size = fs::file_size(name, error);
+    stamp.size = fs::file_size(platform::FsPath(name), error);
     // The platform's own time of the last change: the C++ library of MinGW
     // keeps it to whole seconds only, so a run that rewrote a file with the
     // same bytes within a second would look as if it had not written it.
@@ -117,14 +117,16 @@ bool SameFile(const std::string& a, const std::string& b) {
         return false;
     }
     std::error_code error;
-    if (fs::exists(a, error) && fs::exists(b, error)) {
-        const bool same = fs::equivalent(a, b, error);
+    const fs::path pathA = platform::FsPath(a);
+    const fs::path pathB = platform::FsPath(b);
+    if (fs::exists(pathA, error) && fs::exists(pathB, error)) {
+        const bool same = fs::equivalent(pathA, pathB, error);
         if (!error) {
             return same;
         }
     }
-    const fs::path left = fs::weakly_canonical(fs::absolute(a, error), error);
-    const fs::path right = fs::weakly_canonical(fs::absolute(b, error), error);
+    const fs::path left = fs::weakly_canonical(fs::absolute(pathA, error), error);
+    const fs::path right = fs::weakly_canonical(fs::absolute(pathB, error), error);
     return !left.empty() && left == right;
 }
 
@@ -263,8 +265,10 @@ void TaskCommands::RefuseFitRun(const std::string& text) {
 }
 
 bool TaskCommands::CheckFitProgramAndModel() {
-    const bool programFound =
-        CheckExists(state_.fitProgram, Named("CAN NOT FIND *.exe file", state_.fitProgram));
+    // On Windows "fit" names fit.exe when there is no file "fit", as for the
+    // launcher: such a program is found and started.
+    const bool programFound = CheckExists(platform::ProgramFile(state_.fitProgram),
+                                          Named("CAN NOT FIND *.exe file", state_.fitProgram));
     CheckExists(state_.modelFile, Named("CAN NOT FIND MODEL file", state_.modelFile));
     return programFound;
 }

@@ -19,13 +19,15 @@ bool SameFile(const std::string& a, const std::string& b) {
         return false;
     }
     std::error_code ec;
-    if (fs::equivalent(a, b, ec) && !ec) {
+    const fs::path pathA = platform::FsPath(a);
+    const fs::path pathB = platform::FsPath(b);
+    if (fs::equivalent(pathA, pathB, ec) && !ec) {
         return true;
     }
     std::error_code ecA;
     std::error_code ecB;
-    const fs::path ca = fs::weakly_canonical(fs::absolute(a, ecA), ecA);
-    const fs::path cb = fs::weakly_canonical(fs::absolute(b, ecB), ecB);
+    const fs::path ca = fs::weakly_canonical(fs::absolute(pathA, ecA), ecA);
+    const fs::path cb = fs::weakly_canonical(fs::absolute(pathB, ecB), ecB);
     return !ecA && !ecB && ca == cb;
 }
 

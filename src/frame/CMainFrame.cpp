@@ -295,6 +295,7 @@ void CMainFrame::CreatePlotNavigationEntries() {
     connect(&reload, &LiveReload::failed, this, &CMainFrame::OnReloadFailed);
     connect(&reload, &LiveReload::reloaded, this, [this](const QStringList& files, bool) {
         messagePane_->setText(kIdleText);
+        messagePane_->setToolTip(QString());
         statusBar()->showMessage(
             QStringLiteral("Reloaded %1").arg(files.join(QStringLiteral(", "))), 3000);
     });
@@ -305,6 +306,7 @@ void CMainFrame::OnReloadFailed(const QString& text) {
     // passing menu prompt does not hide it; an earlier "Reloaded" goes.
     statusBar()->clearMessage();
     messagePane_->setText(text);
+    messagePane_->setToolTip(text);
 }
 
 void CMainFrame::SetRecentTaskFolders(const QStringList& folders) {
@@ -351,6 +353,7 @@ bool CMainFrame::OnCommand(int id) {
     }
     if (view_->OnCommand(id)) {
         messagePane_->setText(kIdleText);
+        messagePane_->setToolTip(QString());
         emit commandRouted(id, QStringLiteral("view"));
         return true;
     }

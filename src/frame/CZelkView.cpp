@@ -45,6 +45,16 @@ CZelkView::CZelkView(QWidget* parent)
     connect(guiHost_.get(), &GuiHost::busyChanged, this, &CZelkView::busyChanged);
     setMouseTracking(true);
     liveReload_ = std::make_unique<LiveReload>(*state_, [this] { return busy(); });
+    // What the editor or the fitting program wrote is the command's to read;
+    // once the command is over, the files as they are count as read.
+    connect(
+        guiHost_.get(), &GuiHost::busyChanged, this,
+        [this](bool nowBusy) {
+            if (!nowBusy && !busy()) {
+                liveReload_->Rearm();
+            }
+        },
+        Qt::QueuedConnection);
     connect(liveReload_.get(), &LiveReload::reloaded, this,
             [this](const QStringList&, bool axisChanged) {
                 if (axisChanged) {

@@ -46,6 +46,22 @@ QString OneLine(const std::string& text) {
     return line;
 }
 
+// "Not reloaded: " and what went wrong, on one line for the status bar. A
+// reader's message whose second line gives the detail (naming the file)
+// shows that detail first, its first line after it in brackets.
+QString FailureText(const std::string& file, const std::string& why) {
+    const std::size_t newline = why.find('\n');
+    if (newline != std::string::npos) {
+        const std::string detail = why.substr(newline + 1);
+        const std::string headline = why.substr(0, newline);
+        const std::string named =
+            detail.rfind(file, 0) == 0 || file.empty() ? detail : file + " - " + detail;
+        return QStringLiteral("Not reloaded: %1 (%2)")
+            .arg(OneLine(named), QString::fromStdString(headline));
+    }
+    return QStringLiteral("Not reloaded: %1 - %2").arg(QString::fromStdString(file), OneLine(why));
+}
+
 bool SameAxis(const PlotState& a, const PlotState& b) {
     return a.xMin == b.xMin && a.xMax == b.xMax && a.yMin == b.yMin && a.yMax == b.yMax &&
            a.scaleType == b.scaleType && a.xStep == b.xStep && a.yStep == b.yStep &&
@@ -217,34 +233,44 @@ void LiveReload::CheckNow() {
     const bool task = changed.contains(Role::Task);
     const bool axis = task || changed.contains(Role::Axis);
     const bool curves = task || changed.contains(Role::Curves);
+    // Read in the readers' live mode: nothing shown, nothing ends Zelk, and
+    // the report says whether every file was whole.
     auto copy = std::make_unique<PlotState>(state_);
     QuietHost host;
-    std::string reading;
+    const auto clean = [&](const std::string& file, const ReadReport& report) {
+        std::string why;
+        for (const std::string& message : report.messages) {
+            if (!OnlyInforms(message)) {
+                why = message;
+                break;
+            }
+        }
+        if (why.empty() && report.complete) {
+            return true;
+        }
+        if (why.empty()) {
+            why = "the file is not complete";
+        }
+        emit failed(FailureText(file, why));
+        return false;
+    };
     try {
-        if (task) {
-            reading = "START_A.INP";
-            ReadTaskFile(*copy, host);
-        }
-        if (axis && host.messages.empty()) {
-            reading = copy->axisFile;
-            ReadAxisFile(*copy, host);
-        }
-        if (curves && host.messages.empty()) {
-            // Of the curve files only the result file can end too early.
-            reading = copy->fitRunCount > 0 ? copy->resFile : copy->expFile;
-            ReadCurveFiles(*copy, host);
-        }
-    } catch (const FatalError& error) {
-        emit failed(QStringLiteral("Not reloaded: %1 - %2")
-                        .arg(QString::fromStdString(reading), OneLine(error.what())));
-        return;
-    }
-    for (const std::string& message : host.messages) {
-        if (!OnlyInforms(message)) {
-            emit failed(QStringLiteral("Not reloaded: %1 - %2")
-                            .arg(changedNames.join(QStringLiteral(", ")), OneLine(message)));
+        if (task && !clean("START_A.INP", ReadTaskFile(*copy, host, ReadMode::Live))) {
             return;
         }
+        if (axis && !clean(copy->axisFile, ReadAxisFile(*copy, host, ReadMode::Live))) {
+            return;
+        }
+        if (curves && !clean(changedNames.join(QStringLiteral(", ")).toStdString(),
+                             ReadCurveFiles(*copy, host, ReadMode::Live))) {
+            return;
+        }
+    } catch (const FatalError& error) {
+        // Not expected in the live mode; should a reader still take the fatal
+        // path, the copy is dropped all the same.
+        emit failed(QStringLiteral("Not reloaded: %1 - %2")
+                        .arg(changedNames.join(QStringLiteral(", ")), OneLine(error.what())));
+        return;
     }
     const bool axisChanged = !SameAxis(state_, *copy);
     state_ = *copy;

@@ -1,27 +1,18 @@
+// The lock keys where there is no Win32 (LockKeys_win32.cpp): the X server's
+// indicators, or nothing.
+
 #include "frame/LockKeys.h"
 
 #include <QGuiApplication>
 
-#if defined(_WIN32)
-#include <windows.h>
-#elif defined(ZELK_HAVE_X11)
+#if defined(ZELK_HAVE_X11)
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #endif
 
 namespace zelk {
 
-#if defined(_WIN32)
-
-std::optional<LockKeyState> QueryLockKeys() {
-    LockKeyState s;
-    s.caps = (GetKeyState(VK_CAPITAL) & 1) != 0;
-    s.num = (GetKeyState(VK_NUMLOCK) & 1) != 0;
-    s.scroll = (GetKeyState(VK_SCROLL) & 1) != 0;
-    return s;
-}
-
-#elif defined(ZELK_HAVE_X11)
+#if defined(ZELK_HAVE_X11)
 
 namespace {
 

@@ -107,25 +107,36 @@ bool SavePlotPicture(PlotState& state, const ViewRanges* view, const QString& pa
         error = QString::fromStdString(why);
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
+    // The whole picture is made first, then written in one unbuffered write:
+    // a write that falls short is seen here, before the rename, and never
+    // replaces an earlier file with a cut one.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     bool ok = false;
     if (suffix == QLatin1String("png")) {
         QImage image;
         PaintPlotImage(image, state, CPlotter(), view);
-        ok = !image.isNull() && image.save(&file, "PNG");
-        why = image.isNull() ? "the picture is too large" : "cannot write the file";
+        ok = !image.isNull() && image.save(&buffer, "PNG");
+        why = image.isNull() ? "the picture is too large" : "cannot make the picture";
     } else if (suffix == QLatin1String("svg")) {
-        ok = WritePlotSvg(state, view, file, why);
+        ok = WritePlotSvg(state, view, buffer, why);
     } else {
-        ok = WritePlotPdf(state, view, file, why);
+        ok = WritePlotPdf(state, view, buffer, why);
     }
+    buffer.close();
     if (!ok) {
-        file.cancelWriting();
         error = QString::fromStdString(why);
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        error = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || file.error() != QFileDevice::NoError) {
+        error = file.errorString();
+        file.cancelWriting();
         return false;
     }
     if (!file.commit()) {

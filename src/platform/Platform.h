@@ -5,6 +5,7 @@
 // Programs are always started with argument vectors, never through a shell.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ bool SetCurrentDirectory(const std::string& path);
 // Where the editor is taken from: the Windows directory on Windows, the folder
 // of the running executable elsewhere.
 std::string WindowsDirectory();
+
+// A name (UTF-8, as everywhere in Zelk) as a path for std::filesystem and
+// the file streams, whose narrow overloads would read it in the ANSI code page
+// on Windows.
+std::filesystem::path FsPath(const std::string& name);
 
 // Copies from over to, replacing an existing file.
 bool CopyFile(const std::string& from, const std::string& to);
@@ -69,6 +75,11 @@ struct Launch {
 // path appended), or the bundled zelk-notepad in windowsDir. Like Notepad,
 // the bundled editor gets the path as argument 0 and again as argument 1.
 Launch EditorLaunch(const std::string& windowsDir, const std::string& filePath);
+
+// The file that starting program runs: program itself, or on Windows, for a
+// name without extension that names no file, that name with ".exe", which the
+// launchers try next. What the existence check of the fitting program looks at.
+std::string ProgramFile(const std::string& program);
 
 // Starts program with argv and waits until it ends, calling whileWaiting now
 // and then (the GUI repaints there). Returns the exit code, or -1 when the

@@ -288,6 +288,14 @@ std::string WindowsDirectory() {
     }
 }
 
+std::string ProgramFile(const std::string& program) {
+    return program;
+}
+
+std::filesystem::path FsPath(const std::string& name) {
+    return std::filesystem::path(name);
+}
+
 bool CopyFile(const std::string& from, const std::string& to) {
     Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};

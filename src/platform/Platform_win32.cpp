@@ -240,6 +240,10 @@ bool DrainPipe(HANDLE pipe, std::vector<char>& buffer,
 
 }  // namespace
 
+std::filesystem::path FsPath(const std::string& name) {
+    return std::filesystem::path(Wide(name));
+}
+
 std::string CurrentDirectory() {
     return GrowingBuffer(
         [](DWORD size, wchar_t* data) { return ::GetCurrentDirectoryW(size, data); });
@@ -377,6 +381,18 @@ bool IsAbsolutePath(const std::string& name) {
 
 Launch EditorLaunch(const std::string& windowsDir, const std::string& filePath) {
     return {rules::JoinWindows(windowsDir, "notepad.exe"), {filePath, filePath}};
+}
+
+std::string ProgramFile(const std::string& program) {
+    if (program.empty() || HasExtension(program) ||
+        ::GetFileAttributesW(ApiPath(program).c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return program;
+    }
+    const DWORD withExe = ::GetFileAttributesW(ApiPath(program + ".exe").c_str());
+    if (withExe == INVALID_FILE_ATTRIBUTES || (withExe & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return program;
+    }
+    return program + ".exe";
 }
 
 int LaunchAndWait(const std::string& program, const std::vector<std::string>& argv,

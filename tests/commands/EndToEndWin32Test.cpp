@@ -178,5 +178,43 @@ TEST_F(WindowsRoad, StoppedRunPutsTheInputBackAndClaimsNoResult) {
     EXPECT_TRUE(platform::DeleteFile(slowFit));
 }
 
+TEST_F(WindowsRoad, FittingProgramNamedWithoutExeIsFoundAndRun) {
+    MakeDemo();
+    RealLaunches();
+    commands.Execute(ID_SET_TASK);
+    ASSERT_EQ(host.messages, Strings{});
+    // "zelk-fit" in the task file, as the original runtime's launcher took it.
+    state->fitProgram = fitProgram.substr(0, fitProgram.size() - 4);
+    commands.Execute(ID_RUN_PLACEHOLDER_FIT);
+    EXPECT_EQ(host.messages, Strings{});
+    ASSERT_EQ(host.fitRuns.size(), 1u);
+    EXPECT_EQ(host.fitRuns[0].end.how, How::Exited);
+    EXPECT_TRUE(host.fitRuns[0].resultWritten);
+    EXPECT_EQ(host.launches.back().argv, Strings{state->fitProgram});
+    EXPECT_EQ(ReadText("FIT.INP"), userFitInput);
+}
+
+TEST_F(WindowsRoad, ResultFileNamedWithNonAsciiLettersIsSeenAndRead) {
+    MakeDemo();
+    RealLaunches();
+    commands.Execute(ID_SET_TASK);
+    ASSERT_EQ(host.messages, Strings{});
+    // The task names its result "résultat Ω.dat": zelk-fit writes the demo's
+    // own result name, which the run then moves there, as a fitting program
+    // that spells the name itself would write it.
+    state->resFile = "r\xC3\xA9sultat \xCE\xA9.dat";
+    host.onFitRun = [this](const RecordingHost::LaunchRecord& launch) {
+        const ProgramEnd end = platform::RunProgram(launch.program, launch.argv, RunHooks{});
+        fs::rename("demo.res", FsPath(state->resFile));
+        return end;
+    };
+    commands.Execute(ID_RUN_PLACEHOLDER_FIT);
+    EXPECT_EQ(host.messages, Strings{});
+    ASSERT_EQ(host.fitRuns.size(), 1u);
+    EXPECT_TRUE(host.fitRuns[0].resultWritten);
+    EXPECT_TRUE(state->resultCurrent);
+    EXPECT_EQ(state->result.pointCount, 401);
+}
+
 }  // namespace
 }  // namespace zelk::testing

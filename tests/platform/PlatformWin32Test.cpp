@@ -176,6 +176,20 @@ TEST(Win32Launch, ProgramNamedWithoutExtensionIsTakenWithExe) {
     EXPECT_EQ(DumpedArgv(), Strings{absolute});
     // A name with an extension is taken as it is.
     EXPECT_EQ(LaunchAndWait("fit.bin", {"fit.bin"}), -1);
+    // The file the existence check looks at is the one that runs.
+    fs::create_directory("folder");
+    fs::create_directory("folder.exe");
+    WriteText("both", "");
+    CopyOfArgvDump(folder.path(), "both.exe");
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"fit", "fit.exe"},     {absolute, absolute + ".exe"},
+        {"fit.exe", "fit.exe"}, {"missing", "missing"},
+        {"fit.bin", "fit.bin"}, {"both", "both"},
+        {"folder", "folder"},   {"", ""},
+    };
+    for (const auto& [program, file] : files) {
+        EXPECT_EQ(ProgramFile(program), file) << program;
+    }
 }
 
 TEST(Win32Editor, NotepadOfTheWindowsDirectory) {
