@@ -44,13 +44,15 @@ CZelkView::CZelkView(QWidget* parent)
     setMinimumSize(1, 1);
     connect(guiHost_.get(), &GuiHost::busyChanged, this, &CZelkView::busyChanged);
     setMouseTracking(true);
-    liveReload_ = std::make_unique<LiveReload>(*state_, [this] { return busy(); });
+    liveReload_ =
+        std::make_unique<LiveReload>(*state_, [this] { return busy() || commandDepth_ > 0; });
     // What the editor or the fitting program wrote is the command's to read;
     // once the command is over, the files as they are count as read.
     connect(
         guiHost_.get(), &GuiHost::busyChanged, this,
         [this](bool nowBusy) {
-            if (!nowBusy && !busy()) {
+            // Inside a command, the command says what it read when it ends.
+            if (!nowBusy && !busy() && commandDepth_ == 0) {
                 liveReload_->Rearm();
             }
         },
@@ -80,7 +82,30 @@ void CZelkView::OnInitialUpdate() {
     update();
 }
 
+namespace {
+
+// Which of the followed files a command reads itself.
+LiveReload::Reads ReadsOf(int id) {
+    switch (id) {
+        case ID_SET_TASK:
+        case ID_TASK:
+        case ID_NEW_MODEL:
+            return LiveReload::Reads::Everything;
+        case ID_EDIT_AXIS:
+            return LiveReload::Reads::Axis;
+        case ID_RUN_PLACEHOLDER_FIT:
+        case ID_RUN_EDITED_FIT:
+        case ID_RELOAD:
+            return LiveReload::Reads::Curves;
+        default:
+            return LiveReload::Reads::Nothing;
+    }
+}
+
+}  // namespace
+
 bool CZelkView::OnCommand(int id) {
+    const CommandScope command(commandDepth_);
     switch (id) {
         case ID_FILE_PRINT:
             OnFilePrint();
@@ -102,7 +127,7 @@ bool CZelkView::OnCommand(int id) {
                 FitCommandScope& operator=(const FitCommandScope&) = delete;
             } scope(*guiHost_);
             commands_->Execute(id);
-            liveReload_->Rearm();
+            liveReload_->TakeAsRead(ReadsOf(id));
             return true;
         }
         default:
@@ -117,11 +142,12 @@ bool CZelkView::OnCommand(int id) {
         ResetZoom();
     }
     // What the command read is what is on screen now.
-    liveReload_->Rearm();
+    liveReload_->TakeAsRead(ReadsOf(id));
     return true;
 }
 
 void CZelkView::LoadTaskWithoutEditor() {
+    const CommandScope command(commandDepth_);
     PlotState& s = *state_;
     s.workDir = platform::CurrentDirectory();
     s.windowsDir = platform::WindowsDirectory();
@@ -220,10 +246,13 @@ void CZelkView::resizeEvent(QResizeEvent* event) {
 void CZelkView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         event->accept();
-        commands_->OnRightButton();
+        {
+            const CommandScope command(commandDepth_);
+            commands_->OnRightButton();
+        }
         // The axis file may say something new: it is what is shown now.
         ResetZoom();
-        liveReload_->Rearm();
+        liveReload_->TakeAsRead(LiveReload::Reads::Axis);
         update();
         return;
     }

@@ -118,6 +118,16 @@ class CZelkView : public QWidget {
     void ShowReadout(const QPoint& at);
     void ZoomChanged();
     bool painted_ = false;
+    // Commands running now (a message box inside one lets events through):
+    // the follower keeps off the state until the last has ended.
+    int commandDepth_ = 0;
+    struct CommandScope {
+        int& depth;
+        explicit CommandScope(int& d) : depth(d) { ++depth; }
+        ~CommandScope() { --depth; }
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+    };
 };
 
 }  // namespace zelk

@@ -37,7 +37,11 @@ class QuietHost : public Host {
 
 // A message that reports a read that still gave usable data.
 bool OnlyInforms(const std::string& message) {
-    return message.find(" - cut to ") != std::string::npos;
+    // A missing result or EPS.res is a fit that left none (the state then
+    // draws no fit), not a file caught half-written.
+    return message.find(" - cut to ") != std::string::npos ||
+           message.starts_with("fileRES - absent !!!") ||
+           message.starts_with("EPS.res - absent !!!");
 }
 
 QString OneLine(const std::string& text) {
@@ -150,6 +154,31 @@ void LiveReload::Rearm() {
     Watch();
 }
 
+void LiveReload::TakeAsRead(Reads reads) {
+    if (reads == Reads::Everything) {
+        Rearm();
+        return;
+    }
+    const QHash<QString, Role> files = Files();
+    bool unread = false;
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        const bool read = (reads == Reads::Axis && it.value() == Role::Axis) ||
+                          (reads == Reads::Curves && it.value() == Role::Curves);
+        const Stamp stamp = StampOf(it.key());
+        if (read || !stamps_.contains(it.key())) {
+            stamps_.insert(it.key(), stamp);
+        } else if (!(stamps_.value(it.key()) == stamp)) {
+            unread = true;
+        }
+    }
+    Watch();
+    if (unread && enabled_) {
+        // Changed while the command ran, and not read by it.
+        pendingSince_.start();
+        settle_->start();
+    }
+}
+
 void LiveReload::Watch() {
     if (!watcher_->files().isEmpty()) {
         watcher_->removePaths(watcher_->files());
@@ -236,16 +265,21 @@ void LiveReload::CheckNow() {
     // Read in the readers' live mode: nothing shown, nothing ends Zelk, and
     // the report says whether every file was whole.
     auto copy = std::make_unique<PlotState>(state_);
+    const QDir dir(QString::fromStdString(state_.workDir));
     QuietHost host;
     const auto clean = [&](const std::string& file, const ReadReport& report) {
         std::string why;
+        bool absent = false;
         for (const std::string& message : report.messages) {
             if (!OnlyInforms(message)) {
                 why = message;
                 break;
             }
+            absent = absent || message.find(" - absent !!!") != std::string::npos;
         }
-        if (why.empty() && report.complete) {
+        // A file that is not there is not one caught half-written: the read
+        // of the others stands.
+        if (why.empty() && (report.complete || absent)) {
             return true;
         }
         if (why.empty()) {
@@ -261,9 +295,19 @@ void LiveReload::CheckNow() {
         if (axis && !clean(copy->axisFile, ReadAxisFile(*copy, host, ReadMode::Live))) {
             return;
         }
-        if (curves && !clean(changedNames.join(QStringLiteral(", ")).toStdString(),
-                             ReadCurveFiles(*copy, host, ReadMode::Live))) {
-            return;
+        if (curves) {
+            // What is read now is drawn, as after "Gr": a result file that is
+            // there is the current fit, an absent one leaves none.
+            if (copy->fitRunCount > 0) {
+                copy->resultCurrent =
+                    QFileInfo(dir.absoluteFilePath(QString::fromStdString(copy->resFile))).isFile();
+                copy->epsCurrent =
+                    QFileInfo(dir.absoluteFilePath(QStringLiteral("EPS.res"))).isFile();
+            }
+            if (!clean(changedNames.join(QStringLiteral(", ")).toStdString(),
+                       ReadCurveFiles(*copy, host, ReadMode::Live))) {
+                return;
+            }
         }
     } catch (const FatalError& error) {
         // Not expected in the live mode; should a reader still take the fatal

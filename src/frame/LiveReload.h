@@ -38,9 +38,14 @@ class LiveReload : public QObject {
     void SetEnabled(bool on);
     bool enabled() const { return enabled_; }
 
-    // Takes the files as they are now as read: called after every command and
-    // task load, which read them themselves. Also picks up new file names.
+    // Takes the files as they are now as read: called after every task load,
+    // which reads them all itself. Also picks up new file names.
     void Rearm();
+
+    // What a command read of the followed files. After it, only those count
+    // as read; a change to another one made meanwhile is still followed.
+    enum class Reads { Nothing, Axis, Curves, Everything };
+    void TakeAsRead(Reads reads);
 
     // Reads what changed since the last look, now (the timer calls this).
     void CheckNow();

@@ -1,10 +1,10 @@
 // Every menu entry, toolbar button and accelerator key reaches its handler.
 
-#include <algorithm>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 
 #include "commands/CommandIds.h"
 #include "frame/CommandTable.h"

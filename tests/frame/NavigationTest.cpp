@@ -349,6 +349,61 @@ TEST_F(Navigation, ChangesDuringItsOwnProgramRunsAreTheCommandsToRead) {
     EXPECT_TRUE(spy.isEmpty());
 }
 
+// A command's message box lets events through: the follower must not swap
+// the state under the command, nor take a change it did not read as read.
+TEST_F(Navigation, ChangesDuringACommandAreFollowedOnceItEnds) {
+    QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
+    task.Write("fitprog", "#!/bin/sh\n");
+    const float markerBefore = state().markerX1;
+    host.onFitRun = [&](const RecordingHost::LaunchRecord&) {
+        QByteArray startA = QByteArray(
+            "Task of the GUI tests\noptions file:\nopt.inp\nmodel file:\nmodel.inp\n"
+            "1 experimental data\nexperimental file:\nexp.dat\n30  70\nfitting program:\n"
+            "fitprog\nresult file:\nres.dat\naxis file:\naxis.inp\n");
+        task.Write("START_A.INP", startA);
+        task.Write("res.dat", "3 2 x a b\n10 1 2\n50 3 4\n90 5 6\n");
+        view->liveReload().CheckNow();
+        EXPECT_TRUE(spy.isEmpty());
+        EXPECT_EQ(state().markerX1, markerBefore);
+        ProgramEnd end;
+        end.how = ProgramEnd::How::Exited;
+        end.code = 0;
+        return end;
+    };
+    frame->OnCommand(ID_RUN_PLACEHOLDER_FIT);
+    ASSERT_EQ(host.launches.size(), 1u);
+    EXPECT_TRUE(state().resultCurrent);
+    // The fit read the result; the task file it did not read is followed now.
+    QSignalSpy failed(&view->liveReload(), &LiveReload::failed);
+    ASSERT_TRUE(WaitForReload(spy))
+        << (failed.isEmpty() ? std::string("no failure")
+                             : failed.front().front().toString().toStdString());
+    EXPECT_EQ(spy.front().front().toStringList(), QStringList{"START_A.INP"});
+    EXPECT_EQ(state().markerX1, 30.0f);
+}
+
+// After a run that left no result, a result written by a fitting program
+// started from a terminal is the fit on screen again.
+TEST_F(Navigation, AResultArrivingAfterAFailedRunIsDrawn) {
+    QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
+    task.Write("fitprog", "#!/bin/sh\n");
+    host.onFitRun = [](const RecordingHost::LaunchRecord&) {
+        ProgramEnd end;
+        end.how = ProgramEnd::How::Exited;
+        end.code = 2;
+        return end;
+    };
+    frame->OnCommand(ID_RUN_PLACEHOLDER_FIT);
+    ASSERT_FALSE(state().resultCurrent);
+    task.Write("EPS.res", "1.25\n");
+    task.Write("res.dat", "3 2 x a b\n10 1 2\n50 3 4\n90 5 6\n");
+    ASSERT_TRUE(WaitForReload(spy));
+    EXPECT_TRUE(state().resultCurrent);
+    EXPECT_TRUE(state().epsCurrent);
+    EXPECT_EQ(state().result.pointCount, 3);
+    EXPECT_EQ(state().eps, 1.25f);
+}
+
 TEST_F(Navigation, FollowFileChangesOffStopsFollowing) {
     frame->followFilesAction()->trigger();
     EXPECT_FALSE(view->liveReload().enabled());

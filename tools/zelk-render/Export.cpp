@@ -1,7 +1,7 @@
 #include "Export.h"
 
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <cstdlib>
 #include <memory>
