@@ -23,12 +23,12 @@ struct NewModelDlgData {
 // What a Host other than the GUI's throws from Fatal(): the process must not
 // end in tests, yet no step after the fatal error may run.
 class FatalError : public std::runtime_error {
-public:
+  public:
     explicit FatalError(const std::string& text) : std::runtime_error(text) {}
 };
 
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     // A modal box with the application title as caption and one OK button.
@@ -69,7 +69,8 @@ public:
     // The default goes through LaunchAndWait and knows only exit codes.
     virtual ProgramEnd RunFitProgram(const std::string& program,
                                      const std::vector<std::string>& argv) {
-        const int code = LaunchAndWait(program, argv, "Waiting for the fitting program: " + program);
+        const int code =
+            LaunchAndWait(program, argv, "Waiting for the fitting program: " + program);
         ProgramEnd end;
         end.how = code == -1 ? ProgramEnd::How::NotStarted : ProgramEnd::How::Exited;
         end.code = code;

@@ -15,8 +15,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "frame/CNewModelDlg.h"
 #include "frame/CMainFrame.h"
+#include "frame/CNewModelDlg.h"
 #include "frame/CZelkView.h"
 #include "frame/GuiHost.h"
 

@@ -185,9 +185,8 @@ TEST_F(ZelkRenderFit, TimeLimitStopsTheProgramAndWhatItStarted) {
     Fitter(
         "sleep 1000 &\necho $! > child.pid\necho $$ > fitter.pid\n"
         "while :; do sleep 0.05; done\n");
-    const Outcome run =
-        Run({QStringLiteral("--run-fit"), QStringLiteral("--fit-timeout"), QStringLiteral("0.5"),
-             QStringLiteral("--ops"), Path("ops.txt")});
+    const Outcome run = Run({QStringLiteral("--run-fit"), QStringLiteral("--fit-timeout"),
+                             QStringLiteral("0.5"), QStringLiteral("--ops"), Path("ops.txt")});
     EXPECT_EQ(run.status, 3) << run.err;
     EXPECT_NE(run.err.find("the fitting program stopped"), std::string::npos) << run.err;
     EXPECT_EQ(Read("FIT.INP"), kUserInput);
@@ -204,9 +203,9 @@ TEST_F(ZelkRenderFit, SignalsDuringARunStopTheProgramAndRestoreTheInput) {
         Fitter(std::string(signal == SIGTERM ? "trap '' TERM\n" : "") +
                "echo $$ > fitter.pid\nwhile :; do sleep 0.05; done\n");
         QProcess process;
-        process.start(QStringLiteral(ZELK_RENDER_PATH),
-                      Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"),
-                            Path("ops.txt")}));
+        process.start(
+            QStringLiteral(ZELK_RENDER_PATH),
+            Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"), Path("ops.txt")}));
         ASSERT_TRUE(process.waitForStarted());
         const pid_t fitter = WaitForFitter();
         ASSERT_GT(fitter, 0);
@@ -223,9 +222,8 @@ TEST_F(ZelkRenderFit, SignalsDuringARunStopTheProgramAndRestoreTheInput) {
 TEST_F(ZelkRenderFit, KilledDuringARunTheNextRunPutsTheInputBack) {
     Fitter("echo $$ > fitter.pid\nwhile :; do sleep 0.05; done\n");
     QProcess process;
-    process.start(
-        QStringLiteral(ZELK_RENDER_PATH),
-        Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"), Path("ops.txt")}));
+    process.start(QStringLiteral(ZELK_RENDER_PATH),
+                  Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"), Path("ops.txt")}));
     ASSERT_TRUE(process.waitForStarted());
     const pid_t fitter = WaitForFitter();
     ASSERT_GT(fitter, 0);
@@ -253,9 +251,8 @@ TEST_F(ZelkRenderFit, SecondRunInTheSameFolderIsTurnedAway) {
         "echo $$ > fitter.pid\nwhile [ ! -e go ]; do sleep 0.05; done\n"
         "printf '3 1\\n0 0.4\\n5 0.9\\n10 0.4\\n' > res.dat\n");
     QProcess first;
-    first.start(
-        QStringLiteral(ZELK_RENDER_PATH),
-        Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"), Path("ops.txt")}));
+    first.start(QStringLiteral(ZELK_RENDER_PATH),
+                Args({QStringLiteral("--run-fit"), QStringLiteral("--ops"), Path("ops.txt")}));
     ASSERT_TRUE(first.waitForStarted());
     ASSERT_GT(WaitForFitter(), 0);
     const Outcome second =
