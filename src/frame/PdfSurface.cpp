@@ -102,9 +102,7 @@ std::string GlyphProcedure(int c) {
 
 }  // namespace
 
-PdfSurface::PdfSurface(int width, int height)
-    : width_(width), height_(height), background_(RGB(255, 255, 255)) {
-    pens_.push_back({PS_SOLID, 1, RGB(0, 0, 0)});  // a device context's default pen
+PdfSurface::PdfSurface(int width, int height) : width_(width), height_(height) {
     content_.reserve(1 << 16);
     // One unit of user space is one pixel, 1/96 inch.
     content_ += "0.75 0 0 0.75 0 0 cm\n";
@@ -163,30 +161,10 @@ void PdfSurface::FillSolidRect(int x, int y, int cx, int cy, Colour colour) {
         AppendInt(content_, cy);
         content_ += " re f\n";
     }
-    background_ = colour;
+    SetBackground(colour);
 }
 
-void PdfSurface::MoveTo(int x, int y) {
-    Flush();
-    x_ = x;
-    y_ = y;
-}
-
-void PdfSurface::LineTo(int x, int y) {
-    if (x == x_ && y == y_) {
-        return;  // a line of no length draws nothing
-    }
-    if (run_.empty()) {
-        run_.push_back(x_);
-        run_.push_back(y_);
-    }
-    run_.push_back(x);
-    run_.push_back(y);
-    x_ = x;
-    y_ = y;
-}
-
-void PdfSurface::StrokeRun(Colour colour, int width, bool dashed) {
+void PdfSurface::StrokeRun(const std::vector<int>& run, Colour colour, int width, bool dashed) {
     SetStroke(colour);
     AppendInt(content_, width);
     content_ += width > 1 ? " w 1 J 1 j " : " w 0 J 0 j ";
@@ -194,34 +172,20 @@ void PdfSurface::StrokeRun(Colour colour, int width, bool dashed) {
     // An odd width is centred on the pixel's middle, an even one on its
     // corner, which is where the raster's square brush lies.
     const bool half = width % 2 == 1;
-    for (std::size_t i = 0; i + 1 < run_.size(); i += 2) {
-        AppendX(run_[i], half);
+    for (std::size_t i = 0; i + 1 < run.size(); i += 2) {
+        AppendX(run[i], half);
         content_ += ' ';
-        AppendY(run_[i + 1], half);
+        AppendY(run[i + 1], half);
         content_ += i == 0 ? " m\n" : " l\n";
     }
     content_ += "S\n";
-}
-
-void PdfSurface::Flush() {
-    if (run_.size() >= 4) {
-        const PenState& pen = pens_.back();
-        const int width = pen.width < 1 ? 1 : pen.width;
-        if (pen.style == PS_DOT && width == 1) {
-            StrokeRun(background_, 1, false);  // the gaps, then the dots
-            StrokeRun(pen.colour, 1, true);
-        } else {
-            StrokeRun(pen.colour, width, false);
-        }
-    }
-    run_.clear();
 }
 
 void PdfSurface::TextOut(int x, int y, std::string_view text) {
     Flush();
     const int width = glyphs::Advance(text);
     if (width > 0) {
-        FillSolidRect(x, y, width, glyphs::kTable.cellHeight, background_);
+        FillSolidRect(x, y, width, glyphs::kTable.cellHeight, background());
     }
     if (text.empty()) {
         return;
@@ -247,18 +211,6 @@ void PdfSurface::TextOut(int x, int y, std::string_view text) {
     }
     AppendPdfString(content_, text.substr(start));
     content_ += "] TJ ET\n";
-}
-
-void PdfSurface::SelectNewPen(int style, int width, Colour colour) {
-    Flush();
-    pens_.push_back({style, width, colour});
-}
-
-void PdfSurface::RestorePen() {
-    Flush();
-    if (pens_.size() > 1) {
-        pens_.pop_back();
-    }
 }
 
 std::string PdfSurface::Finish(std::string_view title, std::string_view creator) {

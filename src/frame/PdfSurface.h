@@ -9,32 +9,22 @@
 #include <string_view>
 #include <vector>
 
-#include "plot/Surface.h"
+#include "frame/VectorSurface.h"
 
 namespace zelk {
 
-class PdfSurface : public Surface {
+class PdfSurface : public VectorSurface {
   public:
     PdfSurface(int width, int height);
 
     void FillSolidRect(int x, int y, int cx, int cy, Colour colour) override;
-    void MoveTo(int x, int y) override;
-    void LineTo(int x, int y) override;
     void TextOut(int x, int y, std::string_view text) override;
-    void SelectNewPen(int style, int width, Colour colour) override;
-    void RestorePen() override;
 
     // The whole file; ends the drawing. Empty when compression failed.
     std::string Finish(std::string_view title, std::string_view creator);
 
   private:
-    struct PenState {
-        int style;
-        int width;
-        Colour colour;
-    };
-    void Flush();
-    void StrokeRun(Colour colour, int width, bool dashed);
+    void StrokeRun(const std::vector<int>& run, Colour colour, int width, bool dashed) override;
     void SetFill(Colour colour);
     void SetStroke(Colour colour);
     void AppendX(long long x, bool half);
@@ -43,11 +33,6 @@ class PdfSurface : public Surface {
     int width_;
     int height_;
     std::string content_;
-    std::vector<PenState> pens_;
-    Colour background_;
-    int x_ = 0;
-    int y_ = 0;
-    std::vector<int> run_;
     long long fill_ = -1;  // colours in force in the content, -1: none yet
     long long stroke_ = -1;
 };

@@ -44,9 +44,7 @@ void AppendEscaped(std::string& out, std::string_view text) {
 
 }  // namespace
 
-SvgSurface::SvgSurface(int width, int height, const Font& font)
-    : font_(font), background_(RGB(255, 255, 255)) {
-    pens_.push_back({PS_SOLID, 1, RGB(0, 0, 0)});  // a device context's default pen
+SvgSurface::SvgSurface(int width, int height, const Font& font) : font_(font) {
     out_.reserve(1 << 16);
     out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n";
     out_ += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
@@ -78,30 +76,10 @@ void SvgSurface::FillSolidRect(int x, int y, int cx, int cy, Colour colour) {
         AppendColour(out_, colour);
         out_ += "\"/>\n";
     }
-    background_ = colour;
+    SetBackground(colour);
 }
 
-void SvgSurface::MoveTo(int x, int y) {
-    Flush();
-    x_ = x;
-    y_ = y;
-}
-
-void SvgSurface::LineTo(int x, int y) {
-    if (x == x_ && y == y_) {
-        return;  // a line of no length draws nothing
-    }
-    if (run_.empty()) {
-        run_.push_back(x_);
-        run_.push_back(y_);
-    }
-    run_.push_back(x);
-    run_.push_back(y);
-    x_ = x;
-    y_ = y;
-}
-
-void SvgSurface::AppendPolyline(Colour colour, int width, bool dashed) {
+void SvgSurface::StrokeRun(const std::vector<int>& run, Colour colour, int width, bool dashed) {
     out_ += "<polyline fill=\"none\" stroke=\"";
     AppendColour(out_, colour);
     out_ += "\" stroke-width=\"";
@@ -110,39 +88,24 @@ void SvgSurface::AppendPolyline(Colour colour, int width, bool dashed) {
     // An odd width is centred on the pixel's middle, an even one on its
     // corner, which is where the raster's square brush lies.
     const char* const half = width % 2 == 1 ? ".5" : "";
-    for (std::size_t i = 0; i + 1 < run_.size(); i += 2) {
+    for (std::size_t i = 0; i + 1 < run.size(); i += 2) {
         if (i > 0) {
             out_ += ' ';
         }
-        AppendInt(out_, run_[i]);
+        AppendInt(out_, run[i]);
         out_ += half;
         out_ += ',';
-        AppendInt(out_, run_[i + 1]);
+        AppendInt(out_, run[i + 1]);
         out_ += half;
     }
     out_ += "\"/>\n";
-}
-
-void SvgSurface::Flush() {
-    if (run_.size() >= 4) {
-        const PenState& pen = pens_.back();
-        const int width = pen.width < 1 ? 1 : pen.width;
-        if (pen.style == PS_DOT && width == 1) {
-            // Gaps in the background colour: a solid line under the dots.
-            AppendPolyline(background_, 1, false);
-            AppendPolyline(pen.colour, 1, true);
-        } else {
-            AppendPolyline(pen.colour, width, false);
-        }
-    }
-    run_.clear();
 }
 
 void SvgSurface::TextOut(int x, int y, std::string_view text) {
     Flush();
     const int width = font_.advance(text);
     if (width > 0) {
-        FillSolidRect(x, y, width, font_.cellHeight, background_);
+        FillSolidRect(x, y, width, font_.cellHeight, background());
     }
     out_ += "<text xml:space=\"preserve\" x=\"";
     AppendInt(out_, x);
@@ -151,18 +114,6 @@ void SvgSurface::TextOut(int x, int y, std::string_view text) {
     out_ += "\">";
     AppendEscaped(out_, text);
     out_ += "</text>\n";
-}
-
-void SvgSurface::SelectNewPen(int style, int width, Colour colour) {
-    Flush();
-    pens_.push_back({style, width, colour});
-}
-
-void SvgSurface::RestorePen() {
-    Flush();
-    if (pens_.size() > 1) {
-        pens_.pop_back();
-    }
 }
 
 std::string SvgSurface::Finish() {

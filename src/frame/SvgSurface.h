@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "plot/Surface.h"
+#include "frame/VectorSurface.h"
 
 namespace zelk {
 
-class SvgSurface : public Surface {
+class SvgSurface : public VectorSurface {
   public:
     // cellHeight and ascent: of the plot font; advance: the width of a text.
     struct Font {
@@ -26,31 +26,16 @@ class SvgSurface : public Surface {
     SvgSurface(int width, int height, const Font& font);
 
     void FillSolidRect(int x, int y, int cx, int cy, Colour colour) override;
-    void MoveTo(int x, int y) override;
-    void LineTo(int x, int y) override;
     void TextOut(int x, int y, std::string_view text) override;
-    void SelectNewPen(int style, int width, Colour colour) override;
-    void RestorePen() override;
 
     // The whole document; ends the drawing.
     std::string Finish();
 
   private:
-    struct PenState {
-        int style;
-        int width;
-        Colour colour;
-    };
-    void Flush();
-    void AppendPolyline(Colour colour, int width, bool dashed);
+    void StrokeRun(const std::vector<int>& run, Colour colour, int width, bool dashed) override;
 
     std::string out_;
     Font font_;
-    std::vector<PenState> pens_;
-    Colour background_;
-    int x_ = 0;
-    int y_ = 0;
-    std::vector<int> run_;  // x, y pairs of the collected polyline
 };
 
 }  // namespace zelk
