@@ -13,6 +13,7 @@
 
 #include "app/CZelkApp.h"
 #include "app/CommandLine.h"
+#include "app/FontWarmUp.h"
 #include "app/TerminationSignals.h"
 #include "frame/AppInfo.h"
 #include "frame/CZelkView.h"
@@ -85,7 +86,11 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Fonts are made ready on a second thread while the display connection
+    // and the window are set up.
+    zelk::FontWarmUp fonts;
     QApplication app(argc, argv);
+    const zelk::FontWarmUp::Join fontsReady = fonts.ContinueWithQt();
     QApplication::setStyle(new StartupStyle);  // the application owns it
     // Qt takes the process locale from the environment; numbers in the task's
     // files are always read and written with a decimal point.
