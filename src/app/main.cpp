@@ -89,6 +89,10 @@ int main(int argc, char** argv) {
     // Fonts are made ready on a second thread while the display connection
     // and the window are set up.
     zelk::FontWarmUp fonts;
+    // The menu bar stays in the window, with its mnemonics, on every desktop:
+    // no global menu bar, and no question to the session bus about one
+    // before the window can show.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
     QApplication app(argc, argv);
     const zelk::FontWarmUp::Join fontsReady = fonts.ContinueWithQt();
     QApplication::setStyle(new StartupStyle);  // the application owns it
