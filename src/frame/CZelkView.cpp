@@ -5,6 +5,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -17,9 +18,9 @@
 #include "commands/CommandIds.h"
 #include "commands/TaskCommands.h"
 #include "frame/LiveReload.h"
-#include "frame/PlotPicture.h"
 #include "frame/PlotPrinting.h"
 #include "frame/QPainterSurface.h"
+#include "frame/ViewPixels.h"
 #include "platform/Platform.h"
 #include "plot/CPlotter.h"
 #include "plot/DrawPass.h"
@@ -171,26 +172,77 @@ void CZelkView::LoadTaskWithoutEditor() {
     host.Redraw();
 }
 
-void CZelkView::paintEvent(QPaintEvent*) {
+void CZelkView::paintEvent(QPaintEvent* event) {
     if (width() <= 0 || height() <= 0) {
         return;
     }
     QPainter painter(this);
+    ViewRanges storage;
+    lastPaintInPlace_ = false;
     if (devicePixelRatioF() != 1.0) {
         // Qt draws the lines at the screen's scale, so they stay sharp.
         QPainterSurface surface(painter);
         DrawPass(*state_, *plotter_, surface);
+    } else if (PaintInPlace(painter, *event, zoomedRanges(storage))) {
+        lastPaintInPlace_ = true;
     } else {
         // At scale 1 the pass paints into an image first: there the surface
         // sets every pixel exactly as the plot's pixel rules say, and fast.
-        ViewRanges storage;
-        PaintPlotImage(frame_, *state_, *plotter_, zoomedRanges(storage));
+        PaintViewImage(frame_, *state_, *plotter_, zoomedRanges(storage));
         painter.drawImage(0, 0, frame_);
     }
     if (!painted_) {
         painted_ = true;
         emit firstPainted();
     }
+}
+
+bool CZelkView::PaintInPlace(QPainter& painter, const QPaintEvent& event, const ViewRanges* view) {
+    // Only a paint of the whole view with nothing of ours above it (the
+    // rubber band): then every pixel of the view's part of the window's
+    // image is the plot's, and the pass may write them itself.
+    if (!(QRegion(rect()) - event.region()).isEmpty()) {
+        return false;
+    }
+    for (const QObject* child : children()) {
+        if (child->isWidgetType() && static_cast<const QWidget*>(child)->isVisible()) {
+            return false;
+        }
+    }
+    QPaintEngine* engine = painter.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster) {
+        return false;
+    }
+    QPaintDevice* device = engine->paintDevice();
+    if (device == nullptr || device->devType() != QInternal::Image) {
+        return false;
+    }
+    auto* image = static_cast<QImage*>(device);
+    if ((image->format() != QImage::Format_RGB32 &&
+         image->format() != QImage::Format_ARGB32_Premultiplied) ||
+        !image->isDetached()) {
+        return false;
+    }
+    // Where the view lies in that image: a whole-pixel move and nothing else.
+    const QTransform toDevice = painter.deviceTransform();
+    if (toDevice.type() > QTransform::TxTranslate || toDevice.dx() != std::floor(toDevice.dx()) ||
+        toDevice.dy() != std::floor(toDevice.dy())) {
+        return false;
+    }
+    const QRect target(QPoint(static_cast<int>(toDevice.dx()), static_cast<int>(toDevice.dy())),
+                       size());
+    if (!image->rect().contains(target)) {
+        return false;
+    }
+    const QRegion clip = engine->systemClip();
+    if (!clip.isEmpty() && !(QRegion(target) - clip).isEmpty()) {
+        return false;
+    }
+    const int stride = static_cast<int>(image->bytesPerLine() / 4);
+    auto* first = reinterpret_cast<std::uint32_t*>(image->bits()) +
+                  static_cast<std::ptrdiff_t>(target.y()) * stride + target.x();
+    return PaintViewPixels(first, stride, target.width(), target.height(), *state_, *plotter_,
+                           view);
 }
 
 const ViewRanges* CZelkView::zoomedRanges(ViewRanges& storage) const {
@@ -204,7 +256,7 @@ const ViewRanges* CZelkView::zoomedRanges(ViewRanges& storage) const {
 QImage CZelkView::PlotImage() {
     QImage image;
     ViewRanges storage;
-    PaintPlotImage(image, *state_, *plotter_, zoomedRanges(storage));
+    PaintViewImage(image, *state_, *plotter_, zoomedRanges(storage));
     return image;
 }
 

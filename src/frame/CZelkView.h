@@ -13,6 +13,7 @@
 
 class QDialog;
 class QPrinter;
+class QPainter;
 class QRubberBand;
 
 namespace zelk {
@@ -74,6 +75,8 @@ class CZelkView : public QWidget {
 
     // The plot at the view's size, exactly as the screen shows it at scale 1.
     QImage PlotImage();
+    // Whether the last paint wrote straight into the window's image.
+    bool lastPaintInPlace() const { return lastPaintInPlace_; }
 
     LiveReload& liveReload() { return *liveReload_; }
 
@@ -115,9 +118,13 @@ class CZelkView : public QWidget {
     QRubberBand* band_ = nullptr;
     std::unique_ptr<LiveReload> liveReload_;
 
+    // The pass written straight into the window's image where that is the
+    // same as painting an image and copying it; false where it is not.
+    bool PaintInPlace(QPainter& painter, const QPaintEvent& event, const ViewRanges* view);
     void ShowReadout(const QPoint& at);
     void ZoomChanged();
     bool painted_ = false;
+    bool lastPaintInPlace_ = false;
     // Commands running now (a message box inside one lets events through):
     // the follower keeps off the state until the last has ended.
     int commandDepth_ = 0;

@@ -2,6 +2,7 @@
 // pan with the mouse and keys, following file changes, export and copy.
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QClipboard>
 #include <QImage>
 #include <QLabel>
@@ -16,6 +17,8 @@
 #include "commands/CommandIds.h"
 #include "frame/CommandTable.h"
 #include "frame/LiveReload.h"
+#include "frame/PlotPicture.h"
+#include "plot/CPlotter.h"
 #include "plot/PlotView.h"
 
 namespace zelk::testing {
@@ -103,6 +106,48 @@ TEST_F(Navigation, ZoomAndBackArePixelIdenticalToBefore) {
     QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier, QPoint(200, 200));
     EXPECT_FALSE(view->zoom().zoomed());
     EXPECT_EQ(Screen(), before);
+}
+
+// The view writes the pass straight into the window's image when it paints
+// all of itself, and goes through an image of its own otherwise; the window
+// shows the same pixels either way, and they are the ones Qt paints with its
+// own text.
+TEST_F(Navigation, TheWindowShowsThePlotsPixelsWhicheverWayTheViewPaints) {
+    const auto windowPixels = [&] {
+        const auto* image = dynamic_cast<const QImage*>(frame->backingStore()->paintDevice());
+        return image == nullptr
+                   ? QImage()
+                   : image->copy(QRect(view->mapTo(frame.get(), QPoint()), view->size()))
+                         .convertToFormat(QImage::Format_RGB32);
+    };
+    const auto qtPicture = [&] {
+        QImage image;
+        ViewRanges storage;
+        PaintPlotImage(image, state(), CPlotter(), view->zoomedRanges(storage));
+        return image;
+    };
+    ASSERT_FALSE(windowPixels().isNull());
+
+    view->repaint();
+    EXPECT_TRUE(view->lastPaintInPlace());
+    EXPECT_EQ(windowPixels(), qtPicture());
+
+    view->repaint(QRect(30, 40, 100, 80));
+    EXPECT_FALSE(view->lastPaintInPlace());
+    EXPECT_EQ(windowPixels(), qtPicture());
+
+    Drag(Qt::LeftButton, QPoint(145, 100), QPoint(245, 250));
+    ASSERT_TRUE(view->zoom().zoomed());
+    view->repaint();
+    EXPECT_TRUE(view->lastPaintInPlace());
+    EXPECT_EQ(windowPixels(), qtPicture());
+
+    // With the rubber band over the view, the band keeps its pixels.
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    QTest::mouseMove(view, QPoint(200, 200));
+    view->repaint();
+    EXPECT_FALSE(view->lastPaintInPlace());
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
 }
 
 TEST_F(Navigation, CommandsKeepTheZoomUnlessTheyReadNewRanges) {
