@@ -71,7 +71,6 @@ FitRunPanel::FitRunPanel(QWidget* parent)
     output_->setReadOnly(true);
     output_->setUndoRedoEnabled(false);
     output_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    output_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     // The open line is the last block, so one more than the lines kept.
     output_->setMaximumBlockCount(FitOutputLines::kMaxLines + 1);
 
@@ -96,6 +95,17 @@ FitRunPanel::FitRunPanel(QWidget* parent)
 }
 
 FitRunPanel::~FitRunPanel() = default;
+
+void FitRunPanel::showEvent(QShowEvent* event) {
+    // The fixed font is looked up when the panel first shows: the panel
+    // starts hidden, and the window's first picture need not wait for a
+    // second font.
+    if (!fontChosen_) {
+        fontChosen_ = true;
+        output_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    }
+    QDockWidget::showEvent(event);
+}
 
 void FitRunPanel::BeginRun(const QString& heading) {
     lines_.Clear();

@@ -69,6 +69,9 @@ class FitRunPanel : public QDockWidget {
   signals:
     void stopClicked();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     void OpenLogFolder();
     void ScheduleFlush();
@@ -78,6 +81,7 @@ class FitRunPanel : public QDockWidget {
     QPushButton* openLogButton_;
     QPlainTextEdit* output_;
     QTimer* flushTimer_;
+    bool fontChosen_ = false;
     FitOutputLines lines_;
     QString logFolder_;
     bool running_ = false;

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -151,6 +153,15 @@ TEST(FitRunEndLine, SaysHowTheRunEnded) {
 
 // The panel draws from the lines in pieces (only what changed); whatever the
 // chunks and whenever it draws, it must show exactly what is kept.
+TEST(FitRunPanel, OutputIsInTheFixedFontOnceThePanelShows) {
+    FitRunPanel panel;
+    panel.AppendOutput("iteration   1   chi2 = 12.5\n");
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    EXPECT_TRUE(QFontInfo(panel.output()->font()).fixedPitch());
+    EXPECT_EQ(panel.output()->font(), QFontDatabase::systemFont(QFontDatabase::FixedFont));
+}
+
 TEST(FitRunPanel, DrawingInPiecesShowsExactlyTheKeptText) {
     std::mt19937 random(20261207);
     const QByteArray pieces[] = {"tick ", "\n",       "\r",
