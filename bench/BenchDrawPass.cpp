@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include "FullCapacity.h"
+#include "frame/PixelCanvas.h"
 #include "frame/QPainterSurface.h"
 #include "plot/CPlotter.h"
 #include "plot/DrawPass.h"
@@ -38,6 +39,19 @@ void BM_PassOnImageQtLines(benchmark::State& st) {
     PassOnImage(st, QPainterSurface::Lines::QtOnly);
 }
 BENCHMARK(BM_PassOnImageQtLines)->Unit(benchmark::kMillisecond);
+
+// The frame's first fill of an 800 x 600 view: every pixel of the picture,
+// the largest single operation of a pass.
+void BM_FillWholeView(benchmark::State& st) {
+    QImage image(800, 600, QImage::Format_RGB32);
+    PixelCanvas canvas(reinterpret_cast<std::uint32_t*>(image.bits()),
+                       static_cast<int>(image.bytesPerLine() / 4), image.width(), image.height());
+    for (auto _ : st) {
+        canvas.Fill(0, 0, 800, 600, 0xFFC8C8FFu);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_FillWholeView)->Unit(benchmark::kMicrosecond);
 
 void BM_PassRecorded(benchmark::State& st) {
     auto state = FullCapacityState();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace zelk {
 
@@ -27,9 +28,14 @@ void PixelCanvas::Fill(int x, int y, int cx, int cy, std::uint32_t pixel) {
     if (x0 >= x1 || y0 >= y1) {
         return;  // wholly outside the image
     }
-    for (auto row = y0; row < y1; ++row) {
-        std::uint32_t* p = bits_ + row * stride_;
-        std::fill(p + x0, p + x1, pixel);
+    // The first row pixel by pixel, the others copied from it: the frame and
+    // the plot area cover most of the picture, and the library's copy moves
+    // many pixels a step.
+    std::uint32_t* first = bits_ + y0 * stride_ + x0;
+    std::fill(first, first + (x1 - x0), pixel);
+    const auto bytes = static_cast<std::size_t>(x1 - x0) * sizeof(std::uint32_t);
+    for (auto row = y0 + 1; row < y1; ++row) {
+        std::memcpy(bits_ + row * stride_ + x0, first, bytes);
     }
 }
 
