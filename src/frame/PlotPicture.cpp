@@ -2,14 +2,15 @@
 
 #include <QBuffer>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QSvgGenerator>
 
 #include "frame/QPainterSurface.h"
+#include "frame/SvgSurface.h"
 #include "plot/CPlotter.h"
 #include "plot/DrawPass.h"
 #include "plot/PlotState.h"
@@ -40,6 +41,11 @@ bool PaintInto(QPaintDevice& device, PlotState& state, const ViewRanges* view, Q
     return true;
 }
 
+int PlotTextAdvance(std::string_view text) {
+    return QFontMetrics(QPainterSurface::PlotFont())
+        .horizontalAdvance(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
 bool HasPicture(const PlotState& state, std::string& error) {
     if (state.clientWidth <= 0 || state.clientHeight <= 0) {
         error = "the plot has no size";
@@ -68,13 +74,19 @@ bool WritePlotSvg(PlotState& state, const ViewRanges* view, QIODevice& device, s
     if (!HasPicture(state, error)) {
         return false;
     }
-    QSvgGenerator svg;
-    svg.setOutputDevice(&device);
-    svg.setSize(QSize(state.clientWidth, state.clientHeight));
-    svg.setViewBox(QRect(0, 0, state.clientWidth, state.clientHeight));
-    svg.setResolution(96);
-    svg.setTitle(QStringLiteral("Zelk plot"));
-    return PaintInto(svg, state, view, device, error);
+    // The document is written straight from the drawing operations, as
+    // zelk-render writes it; the text cells take the plot font's measures.
+    const QFontMetrics metrics(QPainterSurface::PlotFont());
+    SvgSurface surface(state.clientWidth, state.clientHeight,
+                       {metrics.height(), metrics.ascent(), PlotTextAdvance});
+    DrawPass(state, CPlotter(), surface, view);
+    const std::string svg = surface.Finish();
+    if (device.write(svg.data(), static_cast<qint64>(svg.size())) !=
+        static_cast<qint64>(svg.size())) {
+        error = "cannot write the file";
+        return false;
+    }
+    return true;
 }
 
 bool WritePlotPdf(PlotState& state, const ViewRanges* view, QIODevice& device, std::string& error) {

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QBackingStore>
 #include <QClipboard>
+#include <QFile>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -18,8 +20,11 @@
 #include "frame/CommandTable.h"
 #include "frame/LiveReload.h"
 #include "frame/PlotPicture.h"
+#include "frame/QPainterSurface.h"
 #include "plot/CPlotter.h"
+#include "plot/DrawPass.h"
 #include "plot/PlotView.h"
+#include "plot/RecordingSurface.h"
 
 namespace zelk::testing {
 namespace {
@@ -230,6 +235,38 @@ TEST_F(Navigation, ExportedPngIsTheWidgetsPixels) {
     ASSERT_EQ(closer.texts.size(), 2);
     EXPECT_TRUE(closer.texts[0].contains("Cannot export the plot to"))
         << closer.texts[0].toStdString();
+}
+
+// The SVG is written from the drawing operations of the view as shown: every
+// text of the zoomed pass is in it, at the view's size.
+TEST_F(Navigation, ExportedSvgHoldsTheShownPlotsTexts) {
+    Drag(Qt::LeftButton, QPoint(100, 60), QPoint(300, 200));
+    ASSERT_TRUE(view->zoom().zoomed());
+    QTemporaryDir out;
+    ASSERT_TRUE(frame->ExportPlot(out.filePath("plot.svg")));
+    QFile file(out.filePath("plot.svg"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString svg = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(svg.contains("width=\"465\" height=\"360\"")) << svg.left(300).toStdString();
+
+    const int ascent = QFontMetrics(QPainterSurface::PlotFont()).ascent();
+    RecordingSurface shown;
+    ViewRanges storage;
+    DrawPass(state(), CPlotter(), shown, view->zoomedRanges(storage));
+    int texts = 0;
+    for (const RecordingSurface::Op& op : shown.ops()) {
+        if (op.kind == RecordingSurface::OpKind::Text) {
+            ++texts;
+            const QString text = QString::fromStdString(shown.TextOf(op));
+            const QString element = QStringLiteral("x=\"%1\" y=\"%2\">%3</text>")
+                                        .arg(op.a)
+                                        .arg(op.b + ascent)
+                                        .arg(text);
+            EXPECT_TRUE(svg.contains(element)) << element.toStdString();
+        }
+    }
+    EXPECT_GT(texts, 4);
+    EXPECT_EQ(svg.count("<text "), texts);
 }
 
 TEST_F(Navigation, CopyPutsThePlotOnTheClipboard) {
