@@ -56,13 +56,17 @@ bool HasPicture(const PlotState& state, std::string& error) {
 
 }  // namespace
 
-void PaintPlotImage(QImage& image, PlotState& state, const CPlotter& plotter,
-                    const ViewRanges* view) {
+bool SizePlotImage(QImage& image, const PlotState& state) {
     const QSize size(state.clientWidth, state.clientHeight);
     if (image.size() != size || image.format() != QImage::Format_RGB32) {
         image = QImage(size, QImage::Format_RGB32);
     }
-    if (image.isNull()) {
+    return !image.isNull();
+}
+
+void PaintPlotImage(QImage& image, PlotState& state, const CPlotter& plotter,
+                    const ViewRanges* view) {
+    if (!SizePlotImage(image, state)) {
         return;
     }
     QPainter painter(&image);

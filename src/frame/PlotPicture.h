@@ -14,6 +14,10 @@ struct PlotState;
 struct ViewRanges;
 class CPlotter;
 
+// Makes image clientWidth x clientHeight (RGB32) if it is not; false when no
+// such image can be made (no size, or no memory for it).
+bool SizePlotImage(QImage& image, const PlotState& state);
+
 // One pass into image, made clientWidth x clientHeight first if it is not:
 // exactly the pixels of the view at scale 1. A null view draws the axis
 // file's ranges.

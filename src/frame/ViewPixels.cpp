@@ -25,11 +25,7 @@ bool PaintViewPixels(std::uint32_t* bits, int stride, int width, int height, Plo
 
 void PaintViewImage(QImage& image, PlotState& state, const CPlotter& plotter,
                     const ViewRanges* view) {
-    const QSize size(state.clientWidth, state.clientHeight);
-    if (image.size() != size || image.format() != QImage::Format_RGB32) {
-        image = QImage(size, QImage::Format_RGB32);
-    }
-    if (image.isNull()) {
+    if (!SizePlotImage(image, state)) {
         return;
     }
     if (!PaintViewPixels(reinterpret_cast<std::uint32_t*>(image.bits()),
