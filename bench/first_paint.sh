@@ -5,17 +5,22 @@
 # the time of their first paint (zelk when ZELK_REPORT_FIRST_PAINT is set)
 # and end there. The runs alternate; medians and their ratio are printed.
 #
-#   bench/first_paint.sh [--build DIR] [--runs N]
+# --settle SECONDS rests that long before each launch (outside the timing), so
+# that neither program starts while the other's exit is still being cleaned up.
+#
+#   bench/first_paint.sh [--build DIR] [--runs N] [--settle SECONDS]
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$here/build
 runs=15
+settle=0
 while [ $# -gt 0 ]; do
     case $1 in
         --build) build=$(cd "$2" && pwd); shift 2 ;;
         --runs) runs=$2; shift 2 ;;
-        *) echo "usage: $0 [--build DIR] [--runs N]" >&2; exit 2 ;;
+        --settle) settle=$2; shift 2 ;;
+        *) echo "usage: $0 [--build DIR] [--runs N] [--settle SECONDS]" >&2; exit 2 ;;
     esac
 done
 zelk=$build/src/app/zelk
@@ -40,11 +45,12 @@ cat >"$work/measure.sh" <<'SH'
 #!/usr/bin/env bash
 # Runs inside one X server: alternately the two programs, one line each.
 set -euo pipefail
-runs=$1 zelk=$2 minimal=$3 demo=$4
+runs=$1 zelk=$2 minimal=$3 demo=$4 settle=$5
 once() {  # label, command...
     local label=$1
     shift
     local start end
+    sleep "$settle"
     start=$EPOCHREALTIME
     end=$("$@" 2>/dev/null | awk '/^first-paint/ { print $2 }')
     [ -n "$end" ] || { echo "$label: no paint" >&2; exit 1; }
@@ -58,7 +64,7 @@ done | tail -n +3  # the first round warms the caches
 SH
 chmod +x "$work/measure.sh"
 xvfb-run -a -s "-screen 0 1280x1024x24" "$work/measure.sh" "$runs" "$zelk" "$work/minimal" \
-    "$work/demo" >"$work/times"
+    "$work/demo" "$settle" >"$work/times"
 
 median() {
     awk -v l="$1" '$1 == l { print $2 }' "$work/times" | sort -g | awk '{ v[NR] = $1 } END {
@@ -66,7 +72,7 @@ median() {
 }
 m=$(median minimal)
 z=$(median zelk)
-echo "First paint after launch, medians of $runs alternating runs under Xvfb (seconds)"
+echo "First paint after launch, medians of $runs alternating runs under Xvfb (seconds, ${settle} s rest before each)"
 printf '%-30s %s\n' "minimal Qt widget (800x600)" "$m"
 printf '%-30s %s\n' "zelk --task demo" "$z"
 printf '%-30s %s\n' "ratio (goal <= 1.15)" "$(awk -v a="$z" -v b="$m" 'BEGIN { printf "%.2f", a / b }')"
