@@ -7,9 +7,12 @@
 #include <windows.h>
 
 #include "platform/InputFile.h"
+#include "platform/WideText_win32.h"
 
 namespace zelk::platform {
 namespace {
+
+using win32::SystemMessage;
 
 // 100-ns ticks, the unit of FILETIME.
 constexpr std::int64_t kTicksPerSecond = 10'000'000;
@@ -17,37 +20,9 @@ constexpr std::int64_t kTicksPerSecond = 10'000'000;
 // keeps modification times to two seconds.
 constexpr std::int64_t kSettleTicks = 3 * kTicksPerSecond;
 
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                          size);
-    return wide;
-}
-
 std::int64_t Ticks(const FILETIME& t) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
                                      t.dwLowDateTime);
-}
-
-std::string SystemMessage(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length > 0 && text != nullptr ? std::string(text, length) : std::string();
-    if (text != nullptr) {
-        ::LocalFree(text);
-    }
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(error) : message;
 }
 
 OpenError FromError(DWORD error) {
@@ -69,7 +44,8 @@ OpenError FromError(DWORD error) {
 OpenError InputFile::Open(const std::string& path) {
     Close();
     systemText_.clear();
-    const std::wstring wide = Wide(path);
+    // Long names take the \\?\ form, as for every other file service.
+    const std::wstring wide = win32::ApiPath(path);
     // A folder cannot be opened for reading without backup semantics and would
     // then read as "access denied": look at what the name is first.
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());

@@ -22,34 +22,16 @@
 
 #include "platform/PathRules.h"
 #include "platform/Platform.h"
+#include "platform/WideText_win32.h"
 
 namespace zelk::platform {
 
 namespace {
 
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                          size);
-    return wide;
-}
-
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
-                          nullptr, nullptr);
-    return text;
-}
+using win32::ApiPath;
+using win32::SystemMessage;
+using win32::Utf8;
+using win32::Wide;
 
 // Calls a "fill this buffer or tell me the size you need" service until the
 // whole text fits: no fixed limit on the length of a directory.
@@ -67,31 +49,6 @@ std::string GrowingBuffer(Fill fill) {
         }
         buffer.resize(n + 1);
     }
-}
-
-// A name as the file services take it. Up to MAX_PATH characters a name goes
-// as it is; a longer one is made a full path with the \\?\ prefix, which lifts
-// the limit (and with it the services' own handling of "." and "..", which
-// GetFullPathNameW has done by then).
-std::wstring ApiPath(const std::string& path) {
-    std::wstring wide = Wide(path);
-    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) {
-        return wide;
-    }
-    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return wide;
-    }
-    std::wstring full(size, L'\0');
-    const DWORD n = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-    if (n == 0 || n >= size) {
-        return wide;
-    }
-    full.resize(n);
-    if (full.rfind(L"\\\\", 0) == 0) {
-        return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
-    }
-    return L"\\\\?\\" + full;
 }
 
 bool HasExtension(const std::string& program) {
@@ -158,19 +115,7 @@ std::string StartFailure(DWORD error) {
         default:
             break;
     }
-    wchar_t* text = nullptr;
-    const DWORD size = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring wide = size > 0 && text != nullptr ? std::wstring(text, size) : std::wstring();
-    if (text != nullptr) {
-        ::LocalFree(text);
-    }
-    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ' ||
-                             wide.back() == L'.')) {
-        wide.pop_back();
-    }
-    return wide.empty() ? "system error " + std::to_string(error) : Utf8(wide);
+    return SystemMessage(error);
 }
 
 // Starts program suspended with the given standard handles as the only

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/InputFile.h"
 #include "platform/Platform.h"
 #include "support/TaskFolder.h"
 
@@ -312,6 +313,16 @@ TEST(Win32Directories, PathsBeyondMaxPath) {
     EXPECT_EQ(ReadText("shallow.res"), "deep input\r\n");
     EXPECT_TRUE(DeleteFile(JoinPath(deep, "BUFF.RES")));
     EXPECT_FALSE(Exists(JoinPath(deep, "BUFF.RES")));
+    // The readers open it too (Wine lets long names through without the
+    // \\?\ form; Windows does not).
+    {
+        InputFile file;
+        ASSERT_EQ(file.Open(input), OpenError::None) << file.SystemText();
+        char bytes[64];
+        EXPECT_EQ(file.Read(bytes, sizeof bytes), 12);
+        EXPECT_EQ(file.Open(JoinPath(deep, "no such file")), OpenError::Missing);
+        EXPECT_FALSE(file.SystemText().empty());
+    }
     // And as the current directory, by relative names.
     ASSERT_TRUE(SetCurrentDirectory(deep));
     EXPECT_EQ(CurrentDirectory(), deep);
