@@ -45,12 +45,31 @@ QString FitRunHeading(const QString& program, const QString& folder, const QDate
              start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
 
+namespace {
+
+// The output asks for a few lines of room, so that the panel opening for the
+// first time leaves most of the window to the plot; the user may make it as
+// tall as wanted, and the window keeps that size.
+class OutputView : public QPlainTextEdit {
+  public:
+    static constexpr int kLinesAsked = 6;
+
+    QSize sizeHint() const override {
+        const int frame = 2 * frameWidth();
+        return {QPlainTextEdit::sizeHint().width(),
+                kLinesAsked * fontMetrics().lineSpacing() + frame +
+                    static_cast<int>(2 * document()->documentMargin())};
+    }
+};
+
+}  // namespace
+
 FitRunPanel::FitRunPanel(QWidget* parent)
     : QDockWidget(QStringLiteral("Fitting Program"), parent),
       heading_(new QLabel),
       stopButton_(new QPushButton(QStringLiteral("Stop"))),
       openLogButton_(new QPushButton(QStringLiteral("Open Log Folder"))),
-      output_(new QPlainTextEdit),
+      output_(new OutputView),
       flushTimer_(new QTimer(this)) {
     setObjectName(QStringLiteral("fitRunPanel"));
     setAllowedAreas(Qt::AllDockWidgetAreas);

@@ -281,6 +281,17 @@ TEST_F(FitRunFrame, ClosingDuringARunAndYesStopsItAndQuitsOnceTheCommandIsOver) 
     EXPECT_FALSE(frame->isVisible());
 }
 
+// The panel opening for the first time leaves most of the window to the plot.
+TEST_F(FitRunFrame, ThePanelOpensLeavingMostOfTheWindowToThePlot) {
+    frame->resize(800, 600);
+    panel().BringToFront();
+    QApplication::processEvents();
+    ASSERT_TRUE(panel().isVisible());
+    EXPECT_GE(panel().output()->viewport()->height(),
+              4 * panel().output()->fontMetrics().lineSpacing());
+    EXPECT_GT(frame->view()->height(), 2 * panel().height()) << panel().height();
+}
+
 TEST_F(FitRunFrame, TheViewMenuSectionStartsWithTheFittingProgramEntry) {
     QMenu* viewMenu = nullptr;
     for (QAction* entry : frame->menuBar()->actions()) {
