@@ -109,7 +109,7 @@ class CZelkView : public QWidget {
     std::unique_ptr<TaskCommands> commands_;
     std::unique_ptr<QPrinter> printer_;
     DialogRunner dialogRunner_;
-    QImage frame_;  // the picture of the last paint, reused while the size stays
+    QImage frame_;  // the picture of paints that cannot go in place, reused while the size stays
     ZoomState zoom_;
     enum class Drag { None, Band, Pan };
     Drag drag_ = Drag::None;
