@@ -54,7 +54,10 @@ export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 export QT_QPA_PLATFORM=xcb
 export ZELK_SMOKE_ZELK="$zelk" ZELK_SMOKE_TASK="$task" ZELK_SMOKE_DIR="$work" ZELK_SMOKE_FIT="$with_fit"
 export ZELK_SMOKE_SLOW="$slow"
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+# -noreset: the server otherwise resets whenever its last client leaves, and a
+# program that connects during the reset is turned away ("could not connect
+# to display"), as happened when the slow task started right after zelk ended.
+xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash -c '
     set -euo pipefail
     # Takes screenshots into $1 until one shows at least 20 pixels of colour $2
     # (at most 30 seconds): no fixed waits for a slow machine to beat.
