@@ -241,6 +241,17 @@ bool CZelkView::PaintInPlace(QPainter& painter, const QPaintEvent& event, const 
     const int stride = static_cast<int>(image->bytesPerLine() / 4);
     auto* first = reinterpret_cast<std::uint32_t*>(image->bits()) +
                   static_cast<std::ptrdiff_t>(target.y()) * stride + target.x();
+    // The window's image is fresh memory on the first paint and after each
+    // resize: its pages are asked for in one go rather than one fault each.
+    const std::size_t bytes =
+        (static_cast<std::size_t>(target.height() - 1) * static_cast<std::size_t>(stride) +
+         static_cast<std::size_t>(target.width())) *
+        sizeof(std::uint32_t);
+    if (first != preparedImage_ || bytes != preparedBytes_) {
+        platform::PrepareToWrite(first, bytes);
+        preparedImage_ = first;
+        preparedBytes_ = bytes;
+    }
     return PaintViewPixels(first, stride, target.width(), target.height(), *state_, *plotter_,
                            view);
 }

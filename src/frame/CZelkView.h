@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -125,6 +126,10 @@ class CZelkView : public QWidget {
     void ZoomChanged();
     bool painted_ = false;
     bool lastPaintInPlace_ = false;
+    // The window image whose pages were last made present for the pass (its
+    // first pixel and size): a new image, after a resize say, is prepared once.
+    const void* preparedImage_ = nullptr;
+    std::size_t preparedBytes_ = 0;
     // Commands running now (a message box inside one lets events through):
     // the follower keeps off the state until the last has ended.
     int commandDepth_ = 0;

@@ -4,6 +4,7 @@
 // implementation per platform (Platform_posix.cpp, Platform_win32.cpp).
 // Programs are always started with argument vectors, never through a shell.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -93,5 +94,13 @@ int LaunchAndWait(const std::string& program, const std::vector<std::string>& ar
 // has ended it. Used for the fitting program.
 ProgramEnd RunProgram(const std::string& program, const std::vector<std::string>& argv,
                       const RunHooks& hooks);
+
+// Asks the system to make every page of [data, data + size) present and
+// writable at once, where it offers that (Linux 5.14 and later). Memory
+// written for the first time otherwise stops at each page for the system to
+// supply it, which costs far more than the writing, most of all in a virtual
+// machine; a window's image is such memory. The contents never change, and
+// where the system has no such request, or refuses, nothing happens.
+void PrepareToWrite(void* data, std::size_t size);
 
 }  // namespace zelk::platform

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -627,6 +628,23 @@ ProgramEnd RunProgram(const std::string& program, const std::vector<std::string>
     }
     maybeWhileWaiting(true);
     return end;
+}
+
+void PrepareToWrite(void* data, std::size_t size) {
+#ifdef MADV_POPULATE_WRITE
+    if (data == nullptr || size == 0) {
+        return;
+    }
+    // Whole pages: those holding the first and the last byte are mapped, so
+    // the widened range lies within the mapping.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first = reinterpret_cast<std::uintptr_t>(data) & ~(page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size + page - 1) & ~(page - 1);
+    // Older kernels answer EINVAL; the pages then come one by one as before.
+    (void)::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+    (void)data, (void)size;
+#endif
 }
 
 }  // namespace zelk::platform

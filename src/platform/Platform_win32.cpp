@@ -496,4 +496,10 @@ ProgramEnd RunProgram(const std::string& program, const std::vector<std::string>
     return end;
 }
 
+void PrepareToWrite(void* data, std::size_t size) {
+    // Windows has no request to make committed pages present for writing;
+    // they come on first touch.
+    (void)data, (void)size;
+}
+
 }  // namespace zelk::platform

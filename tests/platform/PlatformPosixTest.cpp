@@ -2,6 +2,8 @@
 // length, copies that replace whole or not at all, and programs started with
 // argument vectors and no shell.
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -317,6 +319,72 @@ TEST(Launch, ProgramStartsWithDefaultSignalHandling) {
     const int code = LaunchAndWait("terminates itself", {"terminates itself"});
     std::signal(SIGTERM, old);
     EXPECT_EQ(code, 128 + SIGTERM);
+}
+
+// Whether each page of [base, base + pages * page size) is resident.
+std::vector<bool> ResidentPages(void* base, std::size_t pages) {
+    std::vector<unsigned char> flags(pages);
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    EXPECT_EQ(::mincore(base, pages * page, flags.data()), 0);
+    std::vector<bool> resident;
+    for (unsigned char flag : flags) {
+        resident.push_back((flag & 1) != 0);
+    }
+    return resident;
+}
+
+TEST(PrepareToWrite, BringsInExactlyThePagesOfTheRangeAndKeepsTheirBytes) {
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    constexpr std::size_t kPages = 16;
+    void* mapped =
+        ::mmap(nullptr, kPages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    auto* base = static_cast<unsigned char*>(mapped);
+    base[2 * page + 7] = 0x5a;  // one page already holds data
+#ifdef MADV_POPULATE_WRITE
+    if (::madvise(base + (kPages - 1) * page, page, MADV_POPULATE_WRITE) != 0) {
+        ::munmap(mapped, kPages * page);
+        GTEST_SKIP() << "the kernel cannot populate pages on request";
+    }
+#else
+    ::munmap(mapped, kPages * page);
+    GTEST_SKIP() << "the system cannot populate pages on request";
+#endif
+    // From the middle of page 1 to the middle of page 9, as a window's image
+    // that starts and ends within pages.
+    PrepareToWrite(base + page + 100, 8 * page);
+    const std::vector<bool> resident = ResidentPages(base, kPages);
+    for (std::size_t i = 0; i < kPages; ++i) {
+        const bool expected = (i >= 1 && i <= 9) || i == kPages - 1;
+        EXPECT_EQ(resident[i], expected) << "page " << i;
+    }
+    EXPECT_EQ(base[2 * page + 7], 0x5a);
+    EXPECT_EQ(base[page + 100], 0);
+    ::munmap(mapped, kPages * page);
+
+    PrepareToWrite(nullptr, 0);  // nothing to do, and no harm
+}
+
+TEST(PrepareToWrite, SharedMemoryOfAFileKeepsTheFilesBytes) {
+    // A window's image lies in shared memory; populating it must never
+    // clear or change what is there.
+    TaskFolder folder;
+    const std::string path = folder.path() + "/shared.bin";
+    std::string bytes;
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    for (std::size_t i = 0; i < 3 * page; ++i) {
+        bytes.push_back(static_cast<char>('a' + i % 26));
+    }
+    WriteText(path, bytes);
+    const int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    void* mapped = ::mmap(nullptr, bytes.size(), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ::close(fd);
+    ASSERT_NE(mapped, MAP_FAILED);
+    PrepareToWrite(static_cast<char*>(mapped) + 10, bytes.size() - 20);
+    EXPECT_EQ(std::string(static_cast<const char*>(mapped), bytes.size()), bytes);
+    ::munmap(mapped, bytes.size());
+    EXPECT_EQ(ReadText(path), bytes);
 }
 
 }  // namespace
