@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QProxyStyle>
+#include <QTimer>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -131,12 +132,15 @@ int main(int argc, char** argv) {
         }
     }
     // The window icon is an SVG picture: reading it loads the SVG plugin and
-    // renders it at several sizes, which the first paint of the plot need
-    // not wait for.
+    // renders it at several sizes, which the plot need not wait for. The
+    // first paint is reported before the window's image goes to the screen,
+    // so the icon waits one turn of the event loop more.
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (auto* view = window->findChild<zelk::CZelkView*>()) {
             QObject::connect(view, &zelk::CZelkView::firstPainted, [] {
-                QApplication::setWindowIcon(QIcon(QStringLiteral(":/zelk/zelk.svg")));
+                QTimer::singleShot(0, [] {
+                    QApplication::setWindowIcon(QIcon(QStringLiteral(":/zelk/zelk.svg")));
+                });
             });
         }
     }

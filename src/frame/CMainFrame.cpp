@@ -163,9 +163,13 @@ void CMainFrame::CreateStatusBar() {
     }
     indicatorTimer_ = new QTimer(this);
     connect(indicatorTimer_, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
+    // The first paint is reported before the window's image goes to the
+    // screen; the query waits until it has.
     connect(view_, &CZelkView::firstPainted, this, [this] {
-        indicatorTimer_->start(kIndicatorPollMs);
-        UpdateIndicators();  // stops the timer when there are no lock keys
+        QTimer::singleShot(0, this, [this] {
+            indicatorTimer_->start(kIndicatorPollMs);
+            UpdateIndicators();  // stops the timer when there are no lock keys
+        });
     });
 }
 
