@@ -7,25 +7,29 @@
 #
 # --settle SECONDS rests that long before each launch (outside the timing), so
 # that neither program starts while the other's exit is still being cleaned up.
+# --before DIR adds the zelk of another build to the same rounds, for a
+# side-by-side comparison of two builds on one server.
 #
-#   bench/first_paint.sh [--build DIR] [--runs N] [--settle SECONDS]
+#   bench/first_paint.sh [--build DIR] [--runs N] [--settle SECONDS] [--before DIR]
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$here/build
 runs=15
 settle=0
+before=
 while [ $# -gt 0 ]; do
     case $1 in
         --build) build=$(cd "$2" && pwd); shift 2 ;;
         --runs) runs=$2; shift 2 ;;
         --settle) settle=$2; shift 2 ;;
-        *) echo "usage: $0 [--build DIR] [--runs N] [--settle SECONDS]" >&2; exit 2 ;;
+        --before) before=$(cd "$2" && pwd)/src/app/zelk; shift 2 ;;
+        *) echo "usage: $0 [--build DIR] [--runs N] [--settle SECONDS] [--before DIR]" >&2; exit 2 ;;
     esac
 done
 zelk=$build/src/app/zelk
 fit=$build/tools/zelk-fit/zelk-fit
-for program in "$zelk" "$fit"; do
+for program in "$zelk" "$fit" ${before:+"$before"}; do
     [ -x "$program" ] || { echo "$program is missing: build Zelk first" >&2; exit 1; }
 done
 command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (package xvfb)" >&2; exit 1; }
@@ -43,9 +47,9 @@ export XDG_CONFIG_HOME=$work/config
 
 cat >"$work/measure.sh" <<'SH'
 #!/usr/bin/env bash
-# Runs inside one X server: alternately the two programs, one line each.
+# Runs inside one X server: the programs in turn, one line each.
 set -euo pipefail
-runs=$1 zelk=$2 minimal=$3 demo=$4 settle=$5
+runs=$1 zelk=$2 minimal=$3 demo=$4 settle=$5 before=${6:-}
 once() {  # label, command...
     local label=$1
     shift
@@ -56,11 +60,16 @@ once() {  # label, command...
     [ -n "$end" ] || { echo "$label: no paint" >&2; exit 1; }
     awk -v l="$label" -v s="$start" -v e="$end" 'BEGIN { printf "%s %.6f\n", l, e - s }'
 }
+first=3
+[ -z "$before" ] || first=4
 # The window manager's part is left out: there is none, as on a fresh Xvfb.
 for ((r = 0; r < runs + 1; r++)); do
     once minimal "$minimal"
     once zelk env ZELK_REPORT_FIRST_PAINT=1 "$zelk" --task "$demo"
-done | tail -n +3  # the first round warms the caches
+    if [ -n "$before" ]; then
+        once before env ZELK_REPORT_FIRST_PAINT=1 "$before" --task "$demo"
+    fi
+done | tail -n +"$first"  # the first round warms the caches
 SH
 chmod +x "$work/measure.sh"
 # -noreset: without it the server resets each time a program ends, and the
@@ -68,7 +77,7 @@ chmod +x "$work/measure.sh"
 # that pads both times and flatters the ratio. A desktop's server never resets
 # between programs.
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$work/measure.sh" "$runs" "$zelk" "$work/minimal" \
-    "$work/demo" "$settle" >"$work/times"
+    "$work/demo" "$settle" "$before" >"$work/times"
 
 median() {
     awk -v l="$1" '$1 == l { print $2 }' "$work/times" | sort -g | awk '{ v[NR] = $1 } END {
@@ -80,3 +89,8 @@ echo "First paint after launch, medians of $runs alternating runs under Xvfb (se
 printf '%-30s %s\n' "minimal Qt widget (800x600)" "$m"
 printf '%-30s %s\n' "zelk --task demo" "$z"
 printf '%-30s %s\n' "ratio (goal <= 1.15)" "$(awk -v a="$z" -v b="$m" 'BEGIN { printf "%.2f", a / b }')"
+if [ -n "$before" ]; then
+    b=$(median before)
+    printf '%-30s %s\n' "zelk of --before" "$b"
+    printf '%-30s %s\n' "its ratio" "$(awk -v a="$b" -v c="$m" 'BEGIN { printf "%.2f", a / c }')"
+fi
