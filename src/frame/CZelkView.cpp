@@ -31,7 +31,7 @@ namespace zelk {
 
 CZelkView::CZelkView(QWidget* parent)
     : QWidget(parent),
-      state_(std::make_unique<PlotState>()),
+      state_(std::make_unique_for_overwrite<PlotState>()),
       plotter_(std::make_unique<CPlotter>()),
       guiHost_(std::make_unique<GuiHost>(*this)),
       host_(guiHost_.get()),

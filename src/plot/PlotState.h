@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <string>
 
 #include "plot/ReadCache.h"
@@ -18,10 +20,12 @@ inline constexpr int MAX_CURVES = 12;
 // Up to MAX_CURVES curves over one shared grid of up to MAX_POINTS abscissae.
 // The ordinate of point p of curve c lives at y[p * MAX_CURVES + c]: the stride
 // is always 12, whatever curveCount is. Entries beyond the counts are never
-// cleared; every consumer stops at the counts.
+// cleared; every consumer stops at the counts. The arrays have no initialiser
+// of their own: a PlotState gets them zeroed from its allocation (below), and
+// CurveSet{} zeroes them as before.
 struct CurveSet {
-    std::array<float, MAX_POINTS> x{};
-    std::array<float, MAX_POINTS * MAX_CURVES> y{};
+    std::array<float, MAX_POINTS> x;
+    std::array<float, MAX_POINTS * MAX_CURVES> y;
     std::int32_t pointCount = 0;
     std::int32_t curveCount = 0;
 };
@@ -34,10 +38,23 @@ inline int UsableCurves(const CurveSet& set) {
     return set.curveCount < 0 ? 0 : (set.curveCount > MAX_CURVES ? MAX_CURVES : set.curveCount);
 }
 
-// About 560 KB: allocate it on the heap (std::make_unique), never on the stack.
-// Value-initialisation gives the all-zero starting state the drawing pass
-// expects before the first task: no curves, no ticks, only the background.
+// About 560 KB: allocate it on the heap, never on the stack. Its memory comes
+// zeroed (operator new below), which with the members' initialisers gives the
+// all-zero starting state the drawing pass expects before the first task: no
+// curves, no ticks, only the background. The curve arrays take their zeros
+// from the allocation alone, so std::make_unique_for_overwrite<PlotState>()
+// writes none of their 140 pages: fresh memory from the system is zero
+// already, and a page is only brought in when a reader fills it.
+// std::make_unique<PlotState>() zeroes them again, at that cost.
 struct PlotState {
+    static void* operator new(std::size_t size) {
+        if (void* memory = std::calloc(1, size)) {
+            return memory;
+        }
+        throw std::bad_alloc();
+    }
+    static void operator delete(void* memory) noexcept { std::free(memory); }
+
     std::string workDir;
     std::string windowsDir;
     std::string modelFile;
@@ -57,7 +74,7 @@ struct PlotState {
     float eps = 0.0f;
     float epsPrevious = 0.0f;
     CurveSet experimental;
-    std::array<float, MAX_POINTS> plotY{};
+    std::array<float, MAX_POINTS> plotY;
     CurveSet result;
     CurveSet previous;
     std::int32_t clientWidth = 0;

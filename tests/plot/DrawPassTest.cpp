@@ -106,6 +106,35 @@ TEST(DrawPass, ZeroStateDrawsBackgroundAndPlotAreaOnly) {
                                         "fill 1 1 1 1 0xFFC8C8"}));
 }
 
+// The window and zelk-render make their state without writing its curve
+// arrays; their zeros must come from the allocation even where states that
+// held curves were freed before.
+TEST(DrawPass, AStateMadeForOverwriteStartsAllZeroWhereOldStatesLay) {
+    for (int round = 0; round < 4; ++round) {
+        auto old = std::make_unique_for_overwrite<PlotState>();
+        for (CurveSet* set : {&old->experimental, &old->result, &old->previous}) {
+            set->x.fill(1.5f);
+            set->y.fill(-2.5f);
+            set->pointCount = 3;
+        }
+        old->plotY.fill(7.0f);
+    }
+    auto s = std::make_unique_for_overwrite<PlotState>();
+    const auto zero = [](float v) { return v == 0.0f; };
+    for (const CurveSet* set : {&s->experimental, &s->result, &s->previous}) {
+        EXPECT_TRUE(std::all_of(set->x.begin(), set->x.end(), zero));
+        EXPECT_TRUE(std::all_of(set->y.begin(), set->y.end(), zero));
+        EXPECT_EQ(set->pointCount, 0);
+        EXPECT_EQ(set->curveCount, 0);
+    }
+    EXPECT_TRUE(std::all_of(s->plotY.begin(), s->plotY.end(), zero));
+    s->clientWidth = 465;
+    s->clientHeight = 360;
+    EXPECT_EQ(Lines(Draw(*s)),
+              (std::vector<std::string>{"fill 0 0 465 360 0xFFC8C8", "fill 45 20 400 300 0xFFFFFF",
+                                        "fill 1 1 1 1 0xFFC8C8"}));
+}
+
 TEST(DrawPass, StacksThreeExperimentalCurves) {
     auto s = BaseState();
     s->experimentFlag = 1;

@@ -335,7 +335,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    auto state = std::make_unique<zelk::PlotState>();
+    auto state = std::make_unique_for_overwrite<zelk::PlotState>();
     state->workDir = std::filesystem::current_path(ec).string();
     state->clientWidth = options.width;
     state->clientHeight = options.height;
