@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -575,12 +576,17 @@ ProgramEnd RunProgram(const std::string& program, const std::vector<std::string>
         }
     };
 
+    // A program's output usually closes a moment before the program has
+    // ended: the first looks after that come soon, then less often, up to the
+    // tick, for a program that closed its output and goes on working.
+    auto idle = std::chrono::milliseconds(1);
     while (!HasEnded(pid)) {
         if (pipeOpen) {
             pipeOpen =
                 PumpOutput(output.get(), buffer, static_cast<int>(tick.count()), hooks.onOutput);
         } else {
-            std::this_thread::sleep_for(tick);
+            std::this_thread::sleep_for(idle);
+            idle = std::min(idle * 2, tick);
         }
         maybeWhileWaiting(false);
         checkStop();
