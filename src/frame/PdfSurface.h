@@ -5,6 +5,7 @@
 // glyph drawn as the pixels the screen shows), which keeps the text
 // searchable and the look the screen's.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,10 @@ class PdfSurface : public VectorSurface {
 
     // The whole file; ends the drawing. Empty when compression failed.
     std::string Finish(std::string_view title, std::string_view creator);
+
+    // Room for a page description of about bytes, asked for at once (see
+    // SvgSurface::Reserve).
+    void Reserve(std::size_t bytes) { content_.reserve(bytes); }
 
   private:
     void StrokeRun(const std::vector<int>& run, Colour colour, int width, bool dashed) override;

@@ -6,6 +6,7 @@
 // as wide as the plot font's advance (from the glyph table), in the
 // background colour, as on the screen.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,11 @@ class SvgSurface : public VectorSurface {
 
     void FillSolidRect(int x, int y, int cx, int cy, Colour colour) override;
     void TextOut(int x, int y, std::string_view text) override;
+
+    // Room for a document of about bytes, asked for at once: a large plot's
+    // document otherwise grows by doubling, copying itself each time into
+    // fresh memory.
+    void Reserve(std::size_t bytes) { out_.reserve(bytes); }
 
     // The whole document; ends the drawing.
     std::string Finish();

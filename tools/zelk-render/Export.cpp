@@ -35,9 +35,17 @@ namespace zelk::render {
 
 namespace {
 
-bool ToBytes(const std::string& data, QByteArray& bytes) {
-    bytes = QByteArray(data.data(), static_cast<qsizetype>(data.size()));
-    return true;
+// Room for a vector document of the plot in state: a generous bound on the
+// bytes per drawn point (a marker square and a step of a line) over every
+// curve, so that the document is written once into memory asked for once.
+// Only the part written is ever touched.
+std::size_t ExpectedVectorBytes(const PlotState& state) {
+    std::size_t points = 0;
+    for (const CurveSet* set : {&state.experimental, &state.result, &state.previous}) {
+        points += static_cast<std::size_t>(UsablePoints(*set)) *
+                  static_cast<std::size_t>(UsableCurves(*set));
+    }
+    return (std::size_t{1} << 16) + points * 64;
 }
 
 #ifdef ZELK_PLOT_GLYPHS
@@ -45,7 +53,7 @@ bool ToBytes(const std::string& data, QByteArray& bytes) {
 
 // Straight into memory that nothing has touched yet: the frame's first fill
 // covers the whole client area, so every page is written once.
-bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
+bool RenderPng(PlotState& state, std::string& bytes, std::string& error) {
     const int w = state.clientWidth;
     const int h = state.clientHeight;
     if (w < 1 || h < 1) {
@@ -66,29 +74,31 @@ bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
     if (!EncodePngInPlace(pixels.get(), w, h, png, error)) {
         return false;
     }
-    bytes =
-        QByteArray(reinterpret_cast<const char*>(png.data()), static_cast<qsizetype>(png.size()));
+    bytes.assign(reinterpret_cast<const char*>(png.data()), png.size());
     return true;
 }
 
 // Whole pixels written as integers: a full plot has a hundred thousand
 // points, which Qt's vector writers format one by one as real numbers.
-bool EncodeSvg(PlotState& state, QByteArray& bytes, std::string&) {
+bool EncodeSvg(PlotState& state, std::string& bytes, std::string&) {
     SvgSurface surface(state.clientWidth, state.clientHeight,
                        {glyphs::kTable.cellHeight, glyphs::kTable.ascent, glyphs::Advance});
+    surface.Reserve(ExpectedVectorBytes(state));
     DrawPass(state, CPlotter(), surface);
-    return ToBytes(surface.Finish(), bytes);
+    bytes = surface.Finish();
+    return true;
 }
 
-bool EncodePdf(PlotState& state, QByteArray& bytes, std::string& error) {
+bool EncodePdf(PlotState& state, std::string& bytes, std::string& error) {
     PdfSurface surface(state.clientWidth, state.clientHeight);
+    surface.Reserve(ExpectedVectorBytes(state));
     DrawPass(state, CPlotter(), surface);
-    const std::string pdf = surface.Finish("Zelk plot", "Zelk");
-    if (pdf.empty()) {
+    bytes = surface.Finish("Zelk plot", "Zelk");
+    if (bytes.empty()) {
         error = "cannot compress the picture";
         return false;
     }
-    return ToBytes(pdf, bytes);
+    return true;
 }
 
 #else
@@ -99,7 +109,7 @@ void Paint(PlotState& state, QPainter& painter) {
     DrawPass(state, CPlotter(), surface);
 }
 
-bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
+bool RenderPng(PlotState& state, std::string& bytes, std::string& error) {
     QImage image(state.clientWidth, state.clientHeight, QImage::Format_RGB32);
     if (image.isNull()) {
         error = "the picture is too large";
@@ -116,8 +126,7 @@ bool RenderPng(PlotState& state, QByteArray& bytes, std::string& error) {
                    error)) {
         return false;
     }
-    bytes =
-        QByteArray(reinterpret_cast<const char*>(png.data()), static_cast<qsizetype>(png.size()));
+    bytes.assign(reinterpret_cast<const char*>(png.data()), png.size());
     return true;
 }
 
@@ -136,8 +145,9 @@ bool PaintInto(QPaintDevice& device, PlotState& state, std::string& error) {
     return true;
 }
 
-bool EncodeSvg(PlotState& state, QByteArray& bytes, std::string& error) {
-    QBuffer buffer(&bytes);
+bool EncodeSvg(PlotState& state, std::string& bytes, std::string& error) {
+    QByteArray data;
+    QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
@@ -145,11 +155,16 @@ bool EncodeSvg(PlotState& state, QByteArray& bytes, std::string& error) {
     svg.setViewBox(QRect(0, 0, state.clientWidth, state.clientHeight));
     svg.setResolution(96);
     svg.setTitle(QStringLiteral("Zelk plot"));
-    return PaintInto(svg, state, error);
+    if (!PaintInto(svg, state, error)) {
+        return false;
+    }
+    bytes.assign(data.constData(), static_cast<std::size_t>(data.size()));
+    return true;
 }
 
-bool EncodePdf(PlotState& state, QByteArray& bytes, std::string& error) {
-    QBuffer buffer(&bytes);
+bool EncodePdf(PlotState& state, std::string& bytes, std::string& error) {
+    QByteArray data;
+    QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter pdf(&buffer);
     pdf.setResolution(96);
@@ -161,7 +176,11 @@ bool EncodePdf(PlotState& state, QByteArray& bytes, std::string& error) {
     pdf.setPageLayout(
         QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
                     QPageLayout::Portrait, QMarginsF()));
-    return PaintInto(pdf, state, error);
+    if (!PaintInto(pdf, state, error)) {
+        return false;
+    }
+    bytes.assign(data.constData(), static_cast<std::size_t>(data.size()));
+    return true;
 }
 #endif
 
@@ -187,7 +206,15 @@ void WriteOps(PlotState& state, std::ostream& out) {
     surface.Write(out);
 }
 
-bool SaveFile(const std::string& path, const QByteArray& bytes, std::string& error) {
+namespace {
+
+qint64 Size(std::string_view bytes) {
+    return static_cast<qint64>(bytes.size());
+}
+
+}  // namespace
+
+bool SaveFile(const std::string& path, std::string_view bytes, std::string& error) {
     const QString file = QString::fromStdString(path);
     // A device, a pipe or a folder is never replaced by a plain file, and a
     // link to one is not written through; a link to a file is followed to
@@ -202,7 +229,7 @@ bool SaveFile(const std::string& path, const QByteArray& bytes, std::string& err
         // script reads) takes the bytes as a stream.
         QFile stream(file);
         if (!stream.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-            stream.write(bytes) != bytes.size()) {
+            stream.write(bytes.data(), Size(bytes)) != Size(bytes)) {
             error = "cannot write the file: " + stream.errorString().toStdString();
             return false;
         }
@@ -216,7 +243,8 @@ bool SaveFile(const std::string& path, const QByteArray& bytes, std::string& err
         error = "cannot write the file: " + out.errorString().toStdString();
         return false;
     }
-    if (out.write(bytes) != bytes.size() || out.error() != QFileDevice::NoError || !out.commit()) {
+    if (out.write(bytes.data(), Size(bytes)) != Size(bytes) ||
+        out.error() != QFileDevice::NoError || !out.commit()) {
         error = "cannot write the file: " + out.errorString().toStdString();
         out.cancelWriting();
         return false;
@@ -228,10 +256,10 @@ bool SaveOps(PlotState& state, const std::string& path, std::string& error) {
     std::ostringstream text;
     WriteOps(state, text);
     const std::string ops = std::move(text).str();
-    return SaveFile(path, QByteArray(ops.data(), static_cast<qsizetype>(ops.size())), error);
+    return SaveFile(path, ops, error);
 }
 
-bool EncodePicture(PlotState& state, PictureFormat format, QByteArray& bytes, std::string& error) {
+bool EncodePicture(PlotState& state, PictureFormat format, std::string& bytes, std::string& error) {
     switch (format) {
         case PictureFormat::Png:
             return RenderPng(state, bytes, error);
@@ -248,7 +276,7 @@ bool EncodePicture(PlotState& state, PictureFormat format, QByteArray& bytes, st
 
 bool WritePicture(PlotState& state, const std::string& path, PictureFormat format,
                   std::string& error) {
-    QByteArray bytes;
+    std::string bytes;
     return EncodePicture(state, format, bytes, error) && SaveFile(path, bytes, error);
 }
 

@@ -2,9 +2,9 @@
 // Drawing one pass of a plot state into a file: the --ops text, or a PNG, SVG
 // or PDF picture chosen by the file name's extension.
 
-#include <QByteArray>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "plot/PlotState.h"
 
@@ -22,13 +22,13 @@ void WriteOps(PlotState& state, std::ostream& out);
 // rename, so that a failed write leaves any earlier file as it was. Refuses
 // to replace anything but a regular file. Returns false, with the reason in
 // error, when the file could not be written completely.
-bool SaveFile(const std::string& path, const QByteArray& bytes, std::string& error);
+bool SaveFile(const std::string& path, std::string_view bytes, std::string& error);
 
 // Writes the surface operations of one pass into a file, as SaveFile does.
 bool SaveOps(PlotState& state, const std::string& path, std::string& error);
 
 // Draws one pass into the bytes of a picture file.
-bool EncodePicture(PlotState& state, PictureFormat format, QByteArray& bytes, std::string& error);
+bool EncodePicture(PlotState& state, PictureFormat format, std::string& bytes, std::string& error);
 
 // Draws one pass into a picture file of clientWidth x clientHeight pixels (for
 // PDF a page of that size at 96 dots per inch). Returns false, with the reason
