@@ -173,8 +173,13 @@ for label in "${labels[@]}"; do
         exit 1
     fi
 done
+# Each run starts with nothing of the others left to write to disk: zelk-render
+# flushes its file before renaming it into place, and on a journalling file
+# system that flush would otherwise also write out what the previous program
+# (the peers write without flushing) left in memory, and charge it to Zelk.
 for ((r = 0; r < runs; r++)); do
     for label in "${labels[@]}"; do
+        sync
         start=$EPOCHREALTIME
         eval "${commands[$label]}" >/dev/null 2>&1
         end=$EPOCHREALTIME
