@@ -45,7 +45,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
-    CreateFitRunPanel();
+    PrepareFitRunPanel();
     ReadSettings();
     CreatePlotNavigationEntries();
     SetDocumentTitle(QStringLiteral("Untitled"));
@@ -173,12 +173,35 @@ void CMainFrame::CreateStatusBar() {
     });
 }
 
-void CMainFrame::CreateFitRunPanel() {
-    fitRunPanel_ = new FitRunPanel(this);
-    addDockWidget(Qt::BottomDockWidgetArea, fitRunPanel_);
-    fitRunPanel_->hide();
-    view_->guiHost().SetFitRunPanel(fitRunPanel_);
+void CMainFrame::PrepareFitRunPanel() {
+    fitRunEntry_ = new QAction(QStringLiteral("Fitting Program"), this);
+    fitRunEntry_->setCheckable(true);
+    fitRunEntry_->setStatusTip(QStringLiteral("Show or hide the fitting program's output"));
+    // The entry acts as the panel's own toggle: it shows the panel and
+    // raises it before a panel it shares a place with, or closes it.
+    connect(fitRunEntry_, &QAction::triggered, this, [this](bool on) {
+        QAction* toggle = fitRunPanel()->toggleViewAction();
+        if (toggle->isChecked() != on) {
+            toggle->trigger();
+        }
+    });
     AddFitRunPanelToViewMenu();
+    view_->guiHost().SetFitRunPanelMaker([this] { return fitRunPanel(); });
+}
+
+FitRunPanel* CMainFrame::fitRunPanel() {
+    if (fitRunPanel_ == nullptr) {
+        fitRunPanel_ = new FitRunPanel(this);
+        // Hidden before it is docked, so that docking it into a shown
+        // window does not show it.
+        fitRunPanel_->hide();
+        addDockWidget(Qt::BottomDockWidgetArea, fitRunPanel_);
+        // The panel's own toggle follows its closing and showing.
+        connect(fitRunPanel_->toggleViewAction(), &QAction::toggled, fitRunEntry_,
+                &QAction::setChecked);
+        view_->guiHost().SetFitRunPanel(fitRunPanel_);
+    }
+    return fitRunPanel_;
 }
 
 void CMainFrame::AddFitRunPanelToViewMenu() {
@@ -189,10 +212,7 @@ void CMainFrame::AddFitRunPanelToViewMenu() {
         QMenu* menu = entry->menu();
         if (menu != nullptr && menu->actions().contains(toolbarEntry)) {
             menu->addSeparator();
-            QAction* toggle = fitRunPanel_->toggleViewAction();
-            toggle->setText(QStringLiteral("Fitting Program"));
-            toggle->setStatusTip(QStringLiteral("Show or hide the fitting program's output"));
-            menu->addAction(toggle);
+            menu->addAction(fitRunEntry_);
             return;
         }
     }

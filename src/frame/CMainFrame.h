@@ -80,7 +80,9 @@ class CMainFrame : public QMainWindow {
     QMenu* createPopupMenu() override { return nullptr; }
 
     // The "Fitting Program" panel, docked at the bottom, hidden until a run.
-    FitRunPanel* fitRunPanel() const { return fitRunPanel_; }
+    // It is made when first needed (a run, its View entry), not before the
+    // window first shows.
+    FitRunPanel* fitRunPanel();
     // The question that closing the window during a fit run asks (null when
     // none is open).
     QMessageBox* stopQuestion() const { return stopQuestion_; }
@@ -114,7 +116,7 @@ class CMainFrame : public QMainWindow {
     QAction* NewCommandAction(const QString& text, int id);
     bool OnFrameCommand(int id);
     void OnBusyChanged(bool busy, const QString& waitingFor);
-    void CreateFitRunPanel();
+    void PrepareFitRunPanel();
     void AddFitRunPanelToViewMenu();
     void AskToStopTheFit();
 
@@ -134,6 +136,7 @@ class CMainFrame : public QMainWindow {
     QList<QAction*> accelerators_;
     AppHandler appHandler_;
     FitRunPanel* fitRunPanel_ = nullptr;
+    QAction* fitRunEntry_ = nullptr;  // its View entry, there before the panel
     QPointer<QMessageBox> stopQuestion_;
     bool quitAfterRun_ = false;
 };

@@ -15,6 +15,7 @@
 #include <QWindow>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "frame/AppInfo.h"
 #include "frame/CNewModelDlg.h"
@@ -101,16 +102,16 @@ void GuiHost::ShowNotice(const std::string& text) {
     ShowInStatusBar(notice);
     PrintToStandardError(text);
     if (fitRunning_) {
-        if (panel_) {
-            panel_->AddNote(notice);
+        if (FitRunPanel* panel = Panel()) {
+            panel->AddNote(notice);
         }
         if (runLog_ != nullptr) {
             runLog_->AddNote(notice);
         }
     } else if (fitCommandDepth_ > 0) {
         if (runInFitCommand_) {
-            if (panel_) {
-                panel_->AddNote(notice);
+            if (FitRunPanel* panel = Panel()) {
+                panel->AddNote(notice);
             }
         } else {
             pendingNotices_.append(notice);  // shown once the run's panel is set up
@@ -224,13 +225,13 @@ ProgramEnd GuiHost::RunFitProgram(const std::string& program,
     const QString heading = FitRunHeading(fitProgram_, QDir::currentPath(), start);
     FitRunLog log(runLogFolder_);
     log.Begin(start, heading);
-    if (panel_) {
-        panel_->BeginRun(heading);
+    if (FitRunPanel* panel = Panel()) {
+        panel->BeginRun(heading);
     }
     for (const QString& notice : std::as_const(pendingNotices_)) {
         log.AddNote(notice);
-        if (panel_) {
-            panel_->AddNote(notice);
+        if (FitRunPanel* panel = Panel()) {
+            panel->AddNote(notice);
         }
     }
     pendingNotices_.clear();
@@ -245,8 +246,8 @@ ProgramEnd GuiHost::RunFitProgram(const std::string& program,
     RunHooks hooks;
     hooks.onOutput = [this, &log](std::string_view chunk) {
         const QByteArrayView bytes(chunk.data(), static_cast<qsizetype>(chunk.size()));
-        if (panel_) {
-            panel_->AppendOutput(bytes);
+        if (FitRunPanel* panel = Panel()) {
+            panel->AppendOutput(bytes);
         }
         log.Append(bytes);
     };
@@ -256,8 +257,8 @@ ProgramEnd GuiHost::RunFitProgram(const std::string& program,
         fitRunner_ ? fitRunner_(program, argv, hooks) : platform::RunProgram(program, argv, hooks);
 
     const QString endLine = FitRunEndLine(end);
-    if (panel_) {
-        panel_->EndRun(endLine);
+    if (FitRunPanel* panel = Panel()) {
+        panel->EndRun(endLine);
     }
     runLog_ = nullptr;
     lastRunLog_ = log.Finish(endLine);
@@ -275,20 +276,20 @@ void GuiHost::FitRunFinished(const FitRunOutcome& outcome) {
     // The user must see why there is no result: the end line and the last
     // lines the program wrote, or, when the command did not get as far as
     // starting it, why not (the panel must not show an older run as this one).
-    if (panel_) {
+    if (FitRunPanel* panel = Panel()) {
         if (fitCommandDepth_ > 0 && !runInFitCommand_) {
             runInFitCommand_ = true;
-            panel_->BeginRun(QStringLiteral("No run in %1, %2")
-                                 .arg(QDir::toNativeSeparators(QDir::currentPath()),
-                                      QDateTime::currentDateTime().toString(
-                                          QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+            panel->BeginRun(QStringLiteral("No run in %1, %2")
+                                .arg(QDir::toNativeSeparators(QDir::currentPath()),
+                                     QDateTime::currentDateTime().toString(
+                                         QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
             for (const QString& notice : std::as_const(pendingNotices_)) {
-                panel_->AddNote(notice);
+                panel->AddNote(notice);
             }
             pendingNotices_.clear();
-            panel_->EndRun(FitRunEndLine(outcome.end));
+            panel->EndRun(FitRunEndLine(outcome.end));
         }
-        panel_->BringToFront();
+        panel->BringToFront();
     }
     ShowInStatusBar(
         QStringLiteral("The fitting program left no result: %1").arg(FitRunEndLine(outcome.end)));
@@ -317,9 +318,9 @@ void GuiHost::EndFitCommand() {
     if (fitCommandDepth_ > 0 && --fitCommandDepth_ == 0) {
         // No run came (the checks stopped it): the notices still belong in
         // the panel, below the last run.
-        if (panel_) {
+        if (FitRunPanel* panel = pendingNotices_.isEmpty() ? nullptr : Panel()) {
             for (const QString& notice : std::as_const(pendingNotices_)) {
-                panel_->AddNote(notice);
+                panel->AddNote(notice);
             }
         }
         pendingNotices_.clear();
@@ -332,6 +333,14 @@ void GuiHost::AllowInputTo(QWidget* widget) {
     if (widget != nullptr && !inputExceptions_.contains(widget)) {
         inputExceptions_.append(widget);
     }
+}
+
+FitRunPanel* GuiHost::Panel() {
+    if (panel_ == nullptr && panelMaker_) {
+        const std::function<FitRunPanel*()> make = std::exchange(panelMaker_, nullptr);
+        make();  // it hands the panel over through SetFitRunPanel
+    }
+    return panel_;
 }
 
 void GuiHost::SetFitRunPanel(FitRunPanel* panel) {

@@ -67,6 +67,11 @@ class GuiHost : public QObject, public Host {
 
     void SetFitRunPanel(FitRunPanel* panel);
     FitRunPanel* fitRunPanel() const { return panel_; }
+    // Makes the panel when a run first needs it (and calls SetFitRunPanel);
+    // asked once at most.
+    void SetFitRunPanelMaker(std::function<FitRunPanel*()> maker) {
+        panelMaker_ = std::move(maker);
+    }
     // Where the run logs go (FitRunLog::DefaultFolder() unless a test moves
     // them); empty: no log.
     void SetRunLogFolder(const QString& folder);
@@ -111,7 +116,9 @@ class GuiHost : public QObject, public Host {
     QStringList pendingNotices_;  // fit-command notices from before its run
     Launcher launcher_;
     FitRunner fitRunner_;
+    FitRunPanel* Panel();  // the panel, made now if it is still to be made
     QPointer<FitRunPanel> panel_;
+    std::function<FitRunPanel*()> panelMaker_;
     QList<QPointer<QWidget>> inputExceptions_;
     QString runLogFolder_;
     QString lastRunLog_;

@@ -49,6 +49,18 @@ class FitRunFrame : public ::testing::Test {
 
     GuiHost& host() { return frame->view()->guiHost(); }
     FitRunPanel& panel() { return *frame->fitRunPanel(); }
+    QAction* FittingProgramEntry() {
+        for (QAction* entry : frame->menuBar()->actions()) {
+            if (entry->text() == "&View") {
+                for (QAction* item : entry->menu()->actions()) {
+                    if (item->text() == "Fitting Program") {
+                        return item;
+                    }
+                }
+            }
+        }
+        return nullptr;
+    }
 
     // A shell script in the task folder, executable.
     std::string Script(const std::string& name, const std::string& body) {
@@ -187,6 +199,73 @@ TEST_F(FitRunFrame, ARunOpensThePanelWithItsHeadingAndLogsTheWholeOutput) {
     const QByteArray text = log.readAll();
     EXPECT_TRUE(text.startsWith(panel().heading()->text().toUtf8() + "\none\ntwo\r2\n"));
     EXPECT_TRUE(text.endsWith(" s\n"));
+}
+
+// The panel is not made with the window, which shows sooner without it. The
+// first thing that needs it makes it, docked at the bottom, and the View
+// entry follows it from then on; what needs no panel leaves it unmade.
+TEST_F(FitRunFrame, ThePanelIsMadeByWhatFirstNeedsItAndNotByTheWindow) {
+    const std::string fitter = Script("fitter", "echo made by the run\n");
+    ProgramEnd noStart;
+    noStart.reason = "not executable (no permission)";
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        bool makes;
+        bool opens;         // the panel comes into view
+        const char* shown;  // a line the panel holds afterwards
+    };
+    const Case cases[] = {
+        {"a run", [&] { RunWith(fitter, [](int) {}); }, true, true, "made by the run"},
+        {"the View entry", [&] { FittingProgramEntry()->trigger(); }, true, true, nullptr},
+        {"a run without result",
+         [&] {
+             host().FitRunFinished({noStart, false, false});
+         },
+         true, true, nullptr},
+        {"notices of a fit command that never ran",
+         [&] {
+             host().BeginFitCommand();
+             host().ShowNotice("START_A.INP names no curve file");
+             host().EndFitCommand();
+         },
+         true, false, "Zelk: START_A.INP names no curve file"},
+        {"a fit command without notices or run",
+         [&] {
+             host().BeginFitCommand();
+             host().EndFitCommand();
+         },
+         false, false, nullptr},
+        {"a notice outside a fit command", [&] { host().ShowNotice("a reload failed"); }, false,
+         false, nullptr},
+        {"a new log folder", [&] { host().SetRunLogFolder(QStringLiteral("elsewhere")); }, false,
+         false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        EXPECT_EQ(frame->findChild<FitRunPanel*>(), nullptr);
+        c.act();
+        auto* made = frame->findChild<FitRunPanel*>();
+        ASSERT_EQ(made != nullptr, c.makes);
+        if (made == nullptr) {
+            continue;
+        }
+        EXPECT_EQ(made->isVisible(), c.opens);
+        EXPECT_EQ(FittingProgramEntry()->isChecked(), c.opens);
+        EXPECT_EQ(frame->dockWidgetArea(made), Qt::BottomDockWidgetArea);
+        EXPECT_EQ(made->logFolder(), host().runLogFolder());
+        if (c.shown != nullptr) {
+            made->Flush();
+            EXPECT_TRUE(made->output()->toPlainText().split(u'\n').contains(c.shown))
+                << made->output()->toPlainText().toStdString();
+        }
+        made->toggleViewAction()->trigger();  // the panel's own toggle
+        EXPECT_EQ(made->isVisible(), !c.opens);
+        EXPECT_EQ(FittingProgramEntry()->isChecked(), !c.opens);
+        EXPECT_EQ(frame->findChildren<FitRunPanel*>().size(), 1);
+    }
 }
 
 TEST_F(FitRunFrame, ARunWithoutResultBringsThePanelBack) {
