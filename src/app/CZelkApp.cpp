@@ -5,8 +5,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPageSetupDialog>
-#include <QPrinterInfo>
 #include <QSettings>
 #include <cstdio>
 
@@ -148,8 +146,12 @@ std::optional<int> CZelkApp::PrintAndEnd(const CommandLineInfo& info) {
     recent_.Add(doc_.pathName());
     DocumentChanged();
     const QString printer = info.printerName;
-    if (printer.isEmpty() ? QPrinterInfo::defaultPrinter().isNull()
-                          : QPrinterInfo::printerInfo(printer).isNull()) {
+    PrintService* service = frame_->view()->printService(error);
+    if (service == nullptr) {
+        StartupError(QStringLiteral("printing is not available: %1").arg(error));
+        return 1;
+    }
+    if (!service->HasPrinter(printer)) {
         StartupError(printer.isEmpty() ? QStringLiteral("no printer is available")
                                        : QStringLiteral("no printer named %1").arg(printer));
         return 1;
@@ -301,8 +303,12 @@ void CZelkApp::OnFileSave() {
 }
 
 void CZelkApp::OnFilePrintSetup() {
-    QPageSetupDialog dialog(&frame_->view()->printer(), frame_.get());
-    runDialog(dialog);
+    QString error;
+    if (PrintService* service = frame_->view()->printService(error)) {
+        service->PageSetup(frame_.get(), runDialog);
+    } else {
+        reportError(QStringLiteral("Printing is not available.\n%1").arg(error));
+    }
 }
 
 void CZelkApp::OnAppAbout() {

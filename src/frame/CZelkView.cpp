@@ -3,14 +3,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QRubberBand>
 #include <QWheelEvent>
 #include <cmath>
@@ -416,47 +413,63 @@ void CZelkView::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
 }
 
-QPrinter& CZelkView::printer() {
-    if (!printer_) {
-        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+PrintService* CZelkView::printService(QString& error) {
+    if (!print_) {
+        print_ = MakePrintService(error);
     }
-    return *printer_;
+    return print_.get();
 }
 
-bool CZelkView::PrintTo(QPrinter& target) {
-    QPainter painter;
-    if (!painter.begin(&target)) {
+void CZelkView::DrawPage(QPainter& painter, const QRect& page) {
+    DrawPlotOnPage(*state_, *plotter_, painter, page);
+}
+
+namespace {
+
+// The print commands' answer when the printing module is missing or broken.
+QString PrintingUnavailable(const QString& why) {
+    return QStringLiteral("Printing is not available.\n%1").arg(why);
+}
+
+}  // namespace
+
+void CZelkView::OnFilePrint() {
+    QString error;
+    PrintService* service = printService(error);
+    if (service == nullptr) {
+        guiHost_->ShowMessage(PrintingUnavailable(error).toStdString());
+        return;
+    }
+    const auto draw = [this](QPainter& painter, const QRect& page) { DrawPage(painter, page); };
+    if (service->PrintWithDialog(this, dialogRunner_, draw)) {
+        emit printed();
+    }
+}
+
+bool CZelkView::OnFilePrintDirect(const QString& printerName) {
+    QString error;
+    PrintService* service = printService(error);
+    if (service == nullptr) {
+        guiHost_->ShowMessage(PrintingUnavailable(error).toStdString());
         return false;
     }
-    const QRect page(QPoint(0, 0), target.pageLayout().paintRectPixels(target.resolution()).size());
-    DrawPlotOnPage(*state_, *plotter_, painter, page);
-    painter.end();
+    const auto draw = [this](QPainter& painter, const QRect& page) { DrawPage(painter, page); };
+    if (!service->PrintTo(printerName, draw)) {
+        return false;
+    }
     emit printed();
     return true;
 }
 
-void CZelkView::OnFilePrint() {
-    QPrinter& target = printer();
-    QPrintDialog dialog(&target, this);
-    if (dialogRunner_(dialog) != QDialog::Accepted) {
+void CZelkView::OnFilePrintPreview() {
+    QString error;
+    PrintService* service = printService(error);
+    if (service == nullptr) {
+        guiHost_->ShowMessage(PrintingUnavailable(error).toStdString());
         return;
     }
-    PrintTo(target);
-}
-
-bool CZelkView::OnFilePrintDirect(const QString& printerName) {
-    QPrinter& target = printer();
-    if (!printerName.isEmpty()) {
-        target.setPrinterName(printerName);
-    }
-    return PrintTo(target);
-}
-
-void CZelkView::OnFilePrintPreview() {
-    QPrintPreviewDialog dialog(&printer(), this);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-            [this](QPrinter* target) { PrintTo(*target); });
-    dialogRunner_(dialog);
+    service->Preview(this, dialogRunner_,
+                     [this](QPainter& painter, const QRect& page) { DrawPage(painter, page); });
 }
 
 }  // namespace zelk

@@ -10,10 +10,10 @@
 #include <memory>
 
 #include "frame/GuiHost.h"
+#include "frame/PrintService.h"
 #include "plot/PlotView.h"
 
 class QDialog;
-class QPrinter;
 class QPainter;
 class QRubberBand;
 
@@ -56,13 +56,17 @@ class CZelkView : public QWidget {
 
     // Printing. The dialog runner shows the print or preview dialog modally
     // and returns its result; tests replace it.
-    using DialogRunner = std::function<int(QDialog&)>;
+    using DialogRunner = zelk::DialogRunner;
     void SetDialogRunner(DialogRunner runner) { dialogRunner_ = std::move(runner); }
-    QPrinter& printer();
+    const DialogRunner& dialogRunner() const { return dialogRunner_; }
+    // The printing module's service, loaded on first use and kept; null,
+    // with why in error, when it cannot be loaded.
+    PrintService* printService(QString& error);
     void OnFilePrint();                                  // with the print dialog
     bool OnFilePrintDirect(const QString& printerName);  // empty: the default printer
     void OnFilePrintPreview();
-    bool PrintTo(QPrinter& printer);
+    // Draws the plot on a printed page: the whole plot, scaled to fit.
+    void DrawPage(QPainter& painter, const QRect& page);
 
     // Looking at the plot: zoom and pan change only what is shown, never the
     // axis file. Home, a left double-click and the axis command show the
@@ -108,7 +112,7 @@ class CZelkView : public QWidget {
     std::unique_ptr<GuiHost> guiHost_;
     Host* host_;  // the Host the commands talk to: guiHost_ unless a test replaced it
     std::unique_ptr<TaskCommands> commands_;
-    std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<PrintService> print_;
     DialogRunner dialogRunner_;
     QImage frame_;  // the picture of paints that cannot go in place, reused while the size stays
     ZoomState zoom_;

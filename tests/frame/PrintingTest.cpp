@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
@@ -11,6 +13,7 @@
 
 #include "frame/CZelkView.h"
 #include "frame/PlotPrinting.h"
+#include "frame/PrintService.h"
 #include "plot/CPlotter.h"
 #include "plot/PlotState.h"
 
@@ -79,17 +82,63 @@ INSTANTIATE_TEST_SUITE_P(Shapes, PlotOnPage,
                              // A view never laid out takes the page's shape.
                              PageCase{0, 0, QSize(500, 700), QRect(0, 0, 500, 700)}));
 
+// The printer is the printing module's, loaded from beside this program as
+// zelk loads it from beside itself.
 TEST(Printing, PrintToAPdfWritesAPage) {
     QTemporaryDir dir;
     CZelkView view;
     view.resize(320, 240);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath("plot.pdf"));
+    QString error;
+    PrintService* service = view.printService(error);
+    ASSERT_NE(service, nullptr) << error.toStdString();
+    EXPECT_EQ(view.printService(error), service) << "the session keeps one printer";
+    service->printer().setOutputFormat(QPrinter::PdfFormat);
+    service->printer().setOutputFileName(dir.filePath("plot.pdf"));
     QSignalSpy printed(&view, &CZelkView::printed);
-    EXPECT_TRUE(view.PrintTo(printer));
+    EXPECT_TRUE(view.OnFilePrintDirect(QString()));
     EXPECT_EQ(printed.count(), 1);
-    EXPECT_GT(QFileInfo(dir.filePath("plot.pdf")).size(), 0);
+    QFile pdf(dir.filePath("plot.pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.readAll().startsWith("%PDF-"));
+}
+
+// A printer that takes no page is a failure, not "printed".
+TEST(Printing, APageThePrinterRefusesIsNotReportedAsPrinted) {
+    CZelkView view;
+    view.resize(320, 240);
+    QString error;
+    PrintService* service = view.printService(error);
+    ASSERT_NE(service, nullptr) << error.toStdString();
+    service->printer().setOutputFormat(QPrinter::PdfFormat);
+    service->printer().setOutputFileName("/no/such/folder/plot.pdf");
+    QSignalSpy printed(&view, &CZelkView::printed);
+    EXPECT_FALSE(view.OnFilePrintDirect(QString()));
+    EXPECT_EQ(printed.count(), 0);
+}
+
+// Where the module cannot be loaded, the caller learns why for each place
+// looked in; the first place that has it is used.
+TEST(Printing, TheModuleIsTakenFromTheFirstPlaceThatHasIt) {
+    QTemporaryDir dir;
+    QFile notALibrary(dir.filePath("zelk-print.so"));
+    ASSERT_TRUE(notALibrary.open(QIODevice::WriteOnly));
+    notALibrary.write("not a library");
+    notALibrary.close();
+    const QString missing = dir.filePath("missing/zelk-print");
+    const QString broken = dir.filePath("zelk-print.so");
+    const QString real = QDir(QCoreApplication::applicationDirPath()).filePath("zelk-print");
+
+    QString error;
+    EXPECT_EQ(MakePrintServiceFrom({missing, broken}, error), nullptr);
+    const QStringList reasons = error.split(u'\n');
+    ASSERT_EQ(reasons.size(), 2) << error.toStdString();
+    EXPECT_TRUE(reasons[0].contains("missing")) << reasons[0].toStdString();
+    EXPECT_TRUE(reasons[1].contains(broken)) << reasons[1].toStdString();
+
+    error.clear();
+    const std::unique_ptr<PrintService> service = MakePrintServiceFrom({missing, real}, error);
+    ASSERT_NE(service, nullptr) << error.toStdString();
+    EXPECT_EQ(service->printer().resolution(), QPrinter(QPrinter::HighResolution).resolution());
 }
 
 }  // namespace
