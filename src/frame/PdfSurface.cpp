@@ -2,8 +2,11 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstdio>
+#include <string_view>
 
 #include "frame/PlotGlyphs.h"
 
@@ -41,15 +44,38 @@ void AppendRgb(std::string& out, Colour c) {
     AppendComponent(out, BlueOf(c));
 }
 
-bool Deflate(const std::string& in, std::string& out) {
-    uLongf size = compressBound(static_cast<uLong>(in.size()));
-    out.resize(size);
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                  reinterpret_cast<const Bytef*>(in.data()), static_cast<uLong>(in.size()),
-                  Z_BEST_SPEED) != Z_OK) {
+// Appends the zlib stream of in to out through a small buffer, so that no
+// more memory is touched than the compressed bytes need: a buffer of the
+// compressed size's bound (about the size of the input) was zeroed first and
+// then copied, megabytes of fresh pages for a full plot.
+bool AppendDeflated(std::string_view in, std::string& out) {
+    z_stream z{};
+    if (deflateInit(&z, Z_BEST_SPEED) != Z_OK) {
         return false;
     }
-    out.resize(size);
+    std::array<unsigned char, 64 * 1024> buffer;
+    const auto* next = reinterpret_cast<const unsigned char*>(in.data());
+    std::size_t left = in.size();
+    int status = Z_OK;
+    while (status != Z_STREAM_END) {
+        if (z.avail_in == 0 && left > 0) {
+            // zlib counts its input in uInt: hand it over in pieces it can count.
+            const std::size_t piece = std::min<std::size_t>(left, 1u << 30);
+            z.next_in = const_cast<unsigned char*>(next);
+            z.avail_in = static_cast<uInt>(piece);
+            next += piece;
+            left -= piece;
+        }
+        z.next_out = buffer.data();
+        z.avail_out = static_cast<uInt>(buffer.size());
+        status = deflate(&z, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
+            deflateEnd(&z);
+            return false;
+        }
+        out.append(reinterpret_cast<const char*>(buffer.data()), buffer.size() - z.avail_out);
+    }
+    deflateEnd(&z);
     return true;
 }
 
@@ -215,23 +241,34 @@ void PdfSurface::TextOut(int x, int y, std::string_view text) {
 
 std::string PdfSurface::Finish(std::string_view title, std::string_view creator) {
     Flush();
-    std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    std::string pdf;
+    // Room for the whole document at once: the compressed drawing is at most
+    // its bound, and what is not written is never touched.
+    pdf.reserve(compressBound(static_cast<uLong>(content_.size())) + 64 * 1024);
+    pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     std::vector<std::size_t> offsets;
     const auto begin = [&] {
         offsets.push_back(pdf.size());
         AppendInt(pdf, static_cast<long long>(offsets.size()));
         pdf += " 0 obj\n";
     };
-    const auto stream = [&](const std::string& data, bool compress) -> bool {
-        std::string packed;
-        if (compress && !Deflate(data, packed)) {
-            return false;
+    // The drawing is compressed straight into the document, then its
+    // dictionary, which needs the compressed length, is put before it.
+    const auto stream = [&](std::string_view data, bool compress) -> bool {
+        std::string head = "<< /Length ";
+        const std::size_t at = pdf.size();
+        if (compress) {
+            if (!AppendDeflated(data, pdf)) {
+                return false;
+            }
+            AppendInt(head, static_cast<long long>(pdf.size() - at));
+            head += " /Filter /FlateDecode >>\nstream\n";
+        } else {
+            AppendInt(head, static_cast<long long>(data.size()));
+            head += " >>\nstream\n";
+            pdf += data;
         }
-        const std::string& body = compress ? packed : data;
-        pdf += "<< /Length ";
-        AppendInt(pdf, static_cast<long long>(body.size()));
-        pdf += compress ? " /Filter /FlateDecode >>\nstream\n" : " >>\nstream\n";
-        pdf += body;
+        pdf.insert(at, head);
         pdf += "\nendstream\nendobj\n";
         return true;
     };

@@ -118,5 +118,43 @@ TEST(PdfSurface, DrawingOfEachOperation) {
     EXPECT_NE(drawing.find("\\(1\\)"), std::string::npos) << drawing;
 }
 
+// A full plot's drawing compresses to more than the writer's buffer holds at
+// once: it comes back whole, and the stream's length is its compressed size.
+TEST(PdfSurface, ADrawingLargerThanTheCompressorsBufferComesBackWhole) {
+    PdfSurface surface(1280, 960);
+    constexpr int kLines = 40000;
+    unsigned state = 12345;
+    const auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<int>((state >> 16) % 1000);
+    };
+    surface.MoveTo(0, 0);
+    int lastX = 0;
+    int lastY = 0;
+    for (int i = 0; i < kLines; ++i) {
+        lastX = next();
+        lastY = next();
+        surface.LineTo(lastX, lastY);
+    }
+    const std::string pdf = surface.Finish("t", "c");
+    const std::size_t object = pdf.find("\n4 0 obj\n<< /Length ");
+    ASSERT_NE(object, std::string::npos);
+    const std::size_t length = std::strtoull(pdf.c_str() + object + 20, nullptr, 10);
+    const std::size_t start = pdf.find("stream\n", object) + 7;
+    ASSERT_EQ(pdf.compare(start + length, 10, "\nendstream"), 0);
+    ASSERT_GT(length, std::size_t{64 * 1024}) << "the case must need more than one buffer";
+    const std::string drawing = Drawing(pdf);
+    std::size_t lines = 0;
+    for (std::size_t at = drawing.find(" l\n"); at != std::string::npos;
+         at = drawing.find(" l\n", at + 1)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, std::size_t{kLines});
+    const std::string last =
+        std::to_string(lastX) + ".5 " + std::to_string(960 - lastY - 1) + ".5 l\nS\n";
+    EXPECT_EQ(drawing.rfind(last), drawing.size() - last.size())
+        << drawing.substr(drawing.size() - 80);
+}
+
 }  // namespace
 }  // namespace zelk
