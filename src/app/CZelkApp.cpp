@@ -307,7 +307,7 @@ void CZelkApp::OnFilePrintSetup() {
     if (PrintService* service = frame_->view()->printService(error)) {
         service->PageSetup(frame_.get(), runDialog);
     } else {
-        reportError(QStringLiteral("Printing is not available.\n%1").arg(error));
+        reportError(PrintingUnavailableText(error));
     }
 }
 

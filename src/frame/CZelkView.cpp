@@ -420,41 +420,32 @@ PrintService* CZelkView::printService(QString& error) {
     return print_.get();
 }
 
-void CZelkView::DrawPage(QPainter& painter, const QRect& page) {
-    DrawPlotOnPage(*state_, *plotter_, painter, page);
-}
-
-namespace {
-
-// The print commands' answer when the printing module is missing or broken.
-QString PrintingUnavailable(const QString& why) {
-    return QStringLiteral("Printing is not available.\n%1").arg(why);
-}
-
-}  // namespace
-
-void CZelkView::OnFilePrint() {
+PrintService* CZelkView::PrintServiceOrSayWhyNot() {
     QString error;
     PrintService* service = printService(error);
     if (service == nullptr) {
-        guiHost_->ShowMessage(PrintingUnavailable(error).toStdString());
-        return;
+        guiHost_->ShowMessage(PrintingUnavailableText(error).toStdString());
     }
-    const auto draw = [this](QPainter& painter, const QRect& page) { DrawPage(painter, page); };
-    if (service->PrintWithDialog(this, dialogRunner_, draw)) {
-        emit printed();
+    return service;
+}
+
+PageDrawer CZelkView::PlotOnPage() {
+    return [this](QPainter& painter, const QRect& page) {
+        DrawPlotOnPage(*state_, *plotter_, painter, page);
+    };
+}
+
+void CZelkView::OnFilePrint() {
+    if (PrintService* service = PrintServiceOrSayWhyNot()) {
+        if (service->PrintWithDialog(this, dialogRunner_, PlotOnPage())) {
+            emit printed();
+        }
     }
 }
 
 bool CZelkView::OnFilePrintDirect(const QString& printerName) {
-    QString error;
-    PrintService* service = printService(error);
-    if (service == nullptr) {
-        guiHost_->ShowMessage(PrintingUnavailable(error).toStdString());
-        return false;
-    }
-    const auto draw = [this](QPainter& painter, const QRect& page) { DrawPage(painter, page); };
-    if (!service->PrintTo(printerName, draw)) {
+    PrintService* service = PrintServiceOrSayWhyNot();
+    if (service == nullptr || !service->PrintTo(printerName, PlotOnPage())) {
         return false;
     }
     emit printed();
@@ -462,14 +453,9 @@ bool CZelkView::OnFilePrintDirect(const QString& printerName) {
 }
 
 void CZelkView::OnFilePrintPreview() {
-    QString error;
-    PrintService* service = printService(error);
-    if (service == nullptr) {
-        guiHost_->ShowMessage(PrintingUnavailable(error).toStdString());
-        return;
+    if (PrintService* service = PrintServiceOrSayWhyNot()) {
+        service->Preview(this, dialogRunner_, PlotOnPage());
     }
-    service->Preview(this, dialogRunner_,
-                     [this](QPainter& painter, const QRect& page) { DrawPage(painter, page); });
 }
 
 }  // namespace zelk

@@ -58,15 +58,12 @@ class CZelkView : public QWidget {
     // and returns its result; tests replace it.
     using DialogRunner = zelk::DialogRunner;
     void SetDialogRunner(DialogRunner runner) { dialogRunner_ = std::move(runner); }
-    const DialogRunner& dialogRunner() const { return dialogRunner_; }
     // The printing module's service, loaded on first use and kept; null,
     // with why in error, when it cannot be loaded.
     PrintService* printService(QString& error);
     void OnFilePrint();                                  // with the print dialog
     bool OnFilePrintDirect(const QString& printerName);  // empty: the default printer
     void OnFilePrintPreview();
-    // Draws the plot on a printed page: the whole plot, scaled to fit.
-    void DrawPage(QPainter& painter, const QRect& page);
 
     // Looking at the plot: zoom and pan change only what is shown, never the
     // axis file. Home, a left double-click and the axis command show the
@@ -107,6 +104,11 @@ class CZelkView : public QWidget {
     void leaveEvent(QEvent* event) override;
 
   private:
+    // The service, or null after telling the user why printing is not there.
+    PrintService* PrintServiceOrSayWhyNot();
+    // Draws the plot on a printed page: the whole plot, scaled to fit.
+    PageDrawer PlotOnPage();
+
     std::unique_ptr<PlotState> state_;
     std::unique_ptr<CPlotter> plotter_;
     std::unique_ptr<GuiHost> guiHost_;

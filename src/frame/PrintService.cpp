@@ -36,6 +36,10 @@ MakeFunction FindModule(const QStringList& modules, QString& error) {
 
 }  // namespace
 
+QString PrintingUnavailableText(const QString& why) {
+    return QStringLiteral("Printing is not available.\n%1").arg(why);
+}
+
 std::unique_ptr<PrintService> MakePrintService(QString& error) {
     static QString failure;
     static const MakeFunction make = FindModule(ModuleCandidates(), failure);

@@ -48,6 +48,10 @@ class PrintService {
 inline constexpr char kPrintModuleName[] = "zelk-print";
 inline constexpr char kMakePrintServiceSymbol[] = "ZelkMakePrintService";
 
+// What the print commands say when the module cannot be loaded: "Printing is
+// not available." and, on the next lines, why.
+QString PrintingUnavailableText(const QString& why);
+
 // Loads the module from beside the program or, installed, from
 // ../lib/zelk, and makes a service. Null, with why in error, when there is no
 // module that can be loaded. The module found stays loaded, and a failed
