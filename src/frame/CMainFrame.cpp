@@ -52,7 +52,11 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), view_(new CZelkVi
     connect(view_, &CZelkView::busyChanged, this, &CMainFrame::OnBusyChanged);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The view and its host outlive this body: nothing may ask a window being
+    // destroyed to make its panel.
+    view_->guiHost().SetFitRunPanelMaker(nullptr);
+}
 
 QAction* CMainFrame::NewCommandAction(const QString& text, int id) {
     auto* action = new QAction(text, this);
