@@ -15,8 +15,9 @@
 namespace zelk {
 namespace {
 
-// One page, the plot drawn in the printable area. True when the printer took
-// it whole.
+// One page, the plot drawn in the printable area. False when the print
+// engine refused it; Qt's PDF engine does not report a failed write, so true
+// is no proof that the file is whole.
 bool PrintPage(QPrinter& target, const PageDrawer& draw) {
     QPainter painter;
     if (!painter.begin(&target)) {

@@ -31,8 +31,8 @@ class PrintService {
     // The session's printer: what page setup and the print dialog choose
     // holds for the next print.
     virtual QPrinter& printer() = 0;
-    // The print dialog, then the page when it is accepted. True when the
-    // page went to the printer.
+    // The print dialog, then the page when it is accepted. True unless the
+    // page was refused (see PrintPage in the module for what that can miss).
     virtual bool PrintWithDialog(QWidget* parent, const DialogRunner& run,
                                  const PageDrawer& draw) = 0;
     // The page straight to printerName (empty: the printer as set).
