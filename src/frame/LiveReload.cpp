@@ -2,11 +2,11 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSet>
 #include <QTimer>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -132,22 +132,41 @@ QStringList LiveReload::followedFiles() const {
 }
 
 LiveReload::Stamp LiveReload::StampOf(const QString& path) {
-    Stamp stamp;
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        return stamp;
+    platform::InputFile file;
+    if (file.Open(path.toStdString()) != platform::OpenError::None) {
+        known_.remove(path);
+        return Stamp{};  // missing, not a regular file, or not readable
     }
+    if (const auto it = known_.constFind(path); it != known_.cend() && it->file == file.Stamp()) {
+        return it->stamp;
+    }
+    // The folder is read after every command and on every change beside the
+    // task: a file whose times have settled is read again only once they move.
+    Stamp stamp;
     stamp.exists = true;
-    stamp.empty = file.size() == 0;
+    stamp.empty = file.Stamp().size == 0;
+    ++digests_;
+    buffer_.resize(64 * 1024);
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    hash.addData(&file);
+    std::ptrdiff_t got = 0;
+    while ((got = file.Read(buffer_.data(), buffer_.size())) > 0) {
+        hash.addData(QByteArrayView(buffer_.data(), got));
+    }
     stamp.digest = hash.result();
+    if (got == 0 && file.Settled()) {
+        known_.insert(path, Known{file.Stamp(), stamp});
+    } else {
+        known_.remove(path);
+    }
     return stamp;
 }
 
 void LiveReload::Rearm() {
     stamps_.clear();
     const QHash<QString, Role> files = Files();
+    for (auto it = known_.begin(); it != known_.end();) {
+        it = files.contains(it.key()) ? std::next(it) : known_.erase(it);
+    }
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         stamps_.insert(it.key(), StampOf(it.key()));
     }

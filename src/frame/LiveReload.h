@@ -12,6 +12,9 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
+
+#include "platform/InputFile.h"
 
 class QFileSystemWatcher;
 class QTimer;
@@ -53,6 +56,10 @@ class LiveReload : public QObject {
     // The paths being followed, for tests and the status bar.
     QStringList followedFiles() const;
 
+    // How many times a followed file was read to stamp it; for tests and
+    // benchmarks.
+    long digests() const { return digests_; }
+
   signals:
     // The state took the files' new contents; axisChanged when the axis
     // settings differ from before.
@@ -72,7 +79,7 @@ class LiveReload : public QObject {
     void OnPathChanged();
     void Watch();
     QHash<QString, Role> Files() const;
-    static Stamp StampOf(const QString& path);
+    Stamp StampOf(const QString& path);
 
     PlotState& state_;
     std::function<bool()> busy_;
@@ -82,6 +89,16 @@ class LiveReload : public QObject {
     bool enabled_ = true;
     QString folder_;
     QHash<QString, Stamp> stamps_;
+    // The last stamp of each followed file whose times stood for its content
+    // when it was read: while its identity, size and times stay, its content
+    // has not changed and is not read again.
+    struct Known {
+        platform::FileStamp file;
+        Stamp stamp;
+    };
+    QHash<QString, Known> known_;
+    std::vector<char> buffer_;
+    long digests_ = 0;
 };
 
 }  // namespace zelk

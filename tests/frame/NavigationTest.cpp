@@ -5,6 +5,7 @@
 #include <QBackingStore>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
@@ -13,7 +14,9 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QWheelEvent>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "FrameFixture.h"
 #include "commands/CommandIds.h"
@@ -498,6 +501,57 @@ TEST_F(Navigation, FollowFileChangesOffStopsFollowing) {
     frame->followFilesAction()->trigger();
     EXPECT_EQ(spy.size(), 1);
     EXPECT_EQ(state().experimental.y[0], 7.0f);
+}
+
+// A followed file is read to stamp it only when it may have changed: while
+// its identity, size and times stay those of a read made after they had
+// settled, the stamp taken then stands.
+TEST_F(Navigation, SettledUnchangedFilesAreNotReadAgainToStampThem) {
+    LiveReload& follow = view->liveReload();
+    int existing = 0;
+    for (const QString& path : follow.followedFiles()) {
+        existing += QFileInfo(path).isFile() ? 1 : 0;
+    }
+    ASSERT_GE(existing, 3);
+    // Just written: their times cannot yet stand for their content.
+    long before = follow.digests();
+    follow.Rearm();
+    EXPECT_EQ(follow.digests() - before, existing);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    before = follow.digests();
+    follow.Rearm();
+    EXPECT_EQ(follow.digests() - before, existing) << "the first read after they settled";
+    before = follow.digests();
+    follow.Rearm();
+    follow.TakeAsRead(LiveReload::Reads::Nothing);
+    follow.CheckNow();
+    EXPECT_EQ(follow.digests(), before);
+
+    // A change of the same size is read, and only that file.
+    const QString exp = task.File("exp.dat");
+    QFile file(exp);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray content = file.readAll();
+    file.close();
+    content[content.indexOf('1')] = '4';
+    task.Write("exp.dat", content);
+    follow.Rearm();
+    EXPECT_EQ(follow.digests(), before + 1);
+#ifndef _WIN32
+    // Put back to its old time, a rewritten file still differs in its status
+    // change time.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    follow.Rearm();
+    before = follow.digests();
+    const std::filesystem::file_time_type written =
+        std::filesystem::last_write_time(exp.toStdString());
+    content[content.indexOf('4')] = '5';
+    task.Write("exp.dat", content);
+    std::filesystem::last_write_time(exp.toStdString(), written);
+    follow.Rearm();
+    EXPECT_EQ(follow.digests(), before + 1);
+#endif
 }
 
 }  // namespace
