@@ -337,8 +337,26 @@ void LiveReload::CheckNow() {
     }
     const bool axisChanged = !SameAxis(state_, *copy);
     state_ = *copy;
-    // A new task file may name other files.
-    Rearm();
+    if (afterRead_) {
+        afterRead_();
+    }
+    // What was read counts as the content stamped before the read, so that a
+    // write made while the files were read is followed in its turn. A new
+    // task file may name other files: those are stamped now.
+    stamps_.clear();
+    for (const QString& path : Files().keys()) {
+        stamps_.insert(path, now.contains(path) ? now.value(path) : StampOf(path));
+    }
+    // Watches set anew drop what they had not yet reported: one look tells
+    // whether a file changed meanwhile. Unchanged settled files are not read
+    // for it.
+    Watch();
+    for (auto it = stamps_.cbegin(); it != stamps_.cend(); ++it) {
+        if (!(StampOf(it.key()) == it.value())) {
+            OnPathChanged();
+            break;
+        }
+    }
     emit reloaded(changedNames, axisChanged);
 }
 

@@ -60,6 +60,10 @@ class LiveReload : public QObject {
     // benchmarks.
     long digests() const { return digests_; }
 
+    // For tests: runs after a reload has read the files and before they are
+    // taken as read, where another program's write may fall.
+    void SetAfterReadForTests(std::function<void()> hook) { afterRead_ = std::move(hook); }
+
   signals:
     // The state took the files' new contents; axisChanged when the axis
     // settings differ from before.
@@ -99,6 +103,7 @@ class LiveReload : public QObject {
     QHash<QString, Known> known_;
     std::vector<char> buffer_;
     long digests_ = 0;
+    std::function<void()> afterRead_;
 };
 
 }  // namespace zelk

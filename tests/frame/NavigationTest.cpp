@@ -17,6 +17,7 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "FrameFixture.h"
 #include "commands/CommandIds.h"
@@ -501,6 +502,24 @@ TEST_F(Navigation, FollowFileChangesOffStopsFollowing) {
     frame->followFilesAction()->trigger();
     EXPECT_EQ(spy.size(), 1);
     EXPECT_EQ(state().experimental.y[0], 7.0f);
+}
+
+// Another program that goes on writing while a reload reads the files: its
+// last write is the picture in the end.
+TEST_F(Navigation, AWriteMadeWhileAReloadReadsIsFollowedToo) {
+    QSignalSpy spy(&view->liveReload(), &LiveReload::reloaded);
+    bool first = true;
+    view->liveReload().SetAfterReadForTests([&] {
+        if (std::exchange(first, false)) {
+            task.Write("exp.dat", "3 2\n10 8 2\n50 3 4\n90 5 6\n");
+        }
+    });
+    task.Write("exp.dat", "3 2\n10 7 2\n50 3 4\n90 5 6\n");
+    ASSERT_TRUE(WaitForReload(spy));
+    EXPECT_EQ(state().experimental.y[0], 7.0f);
+    spy.clear();
+    ASSERT_TRUE(WaitForReload(spy)) << "the write made during the read was taken as read";
+    EXPECT_EQ(state().experimental.y[0], 8.0f);
 }
 
 // A followed file is read to stamp it only when it may have changed: while
