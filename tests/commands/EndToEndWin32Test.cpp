@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands/CommandIds.h"
@@ -194,26 +195,49 @@ TEST_F(WindowsRoad, FittingProgramNamedWithoutExeIsFoundAndRun) {
     EXPECT_EQ(ReadText("FIT.INP"), userFitInput);
 }
 
-TEST_F(WindowsRoad, ResultFileNamedWithNonAsciiLettersIsSeenAndRead) {
+// Every file the task names spelled with letters of no ANSI code page:
+// zelk-fit.exe reads and writes them by those names, and the run sees and
+// reads its result.
+TEST_F(WindowsRoad, FilesNamedWithNonAsciiLettersAreTakenByZelkFit) {
     MakeDemo();
+    const std::vector<std::pair<std::string, std::string>> renamed = {
+        {"demo.opt", "options \xCE\xA9.opt"},
+        {"demo.mod", "mod\xC3\xA8le \xCE\xA9.mod"},
+        {"demo.dat", "mesures \xCE\xA9.dat"},
+        {"demo.res", "r\xC3\xA9sultat \xCE\xA9.dat"},
+    };
+    std::string task = ReadText("START_A.INP");
+    for (const auto& [from, to] : renamed) {
+        const std::size_t at = task.find("\n" + from + "\n");
+        ASSERT_NE(at, std::string::npos) << from;
+        task.replace(at + 1, from.size(), to);
+        if (from != "demo.res") {
+            fs::rename(FsPath(from), FsPath(to));
+        }
+    }
+    WriteText("START_A.INP", task);
     RealLaunches();
     commands.Execute(ID_SET_TASK);
     ASSERT_EQ(host.messages, Strings{});
-    // The task names its result "résultat Ω.dat": zelk-fit writes the demo's
-    // own result name, which the run then moves there, as a fitting program
-    // that spells the name itself would write it.
-    state->resFile = "r\xC3\xA9sultat \xCE\xA9.dat";
-    host.onFitRun = [this](const RecordingHost::LaunchRecord& launch) {
-        const ProgramEnd end = platform::RunProgram(launch.program, launch.argv, RunHooks{});
-        fs::rename("demo.res", FsPath(state->resFile));
-        return end;
-    };
+    EXPECT_EQ(state->resFile, renamed.back().second);
     commands.Execute(ID_RUN_PLACEHOLDER_FIT);
     EXPECT_EQ(host.messages, Strings{});
     ASSERT_EQ(host.fitRuns.size(), 1u);
+    EXPECT_EQ(host.fitRuns[0].end.code, 0) << output;
     EXPECT_TRUE(host.fitRuns[0].resultWritten);
+    EXPECT_TRUE(fs::is_regular_file(FsPath(renamed.back().second)));
+    EXPECT_FALSE(fs::exists("demo.res"));
     EXPECT_TRUE(state->resultCurrent);
     EXPECT_EQ(state->result.pointCount, 401);
+}
+
+// The folder for --make-demo comes whole, whatever its letters.
+TEST_F(WindowsRoad, DemoMadeInAFolderNamedBeyondTheAnsiCodePage) {
+    ASSERT_TRUE(platform::SetCurrentDirectory(taskDir));
+    const std::string folder = "\xCE\xA9 demo \xC3\xA9";
+    ASSERT_EQ(platform::LaunchAndWait(fitProgram, {fitProgram, "--make-demo", folder}), 0);
+    EXPECT_TRUE(fs::is_regular_file(FsPath(platform::JoinPath(folder, "START_A.INP"))));
+    EXPECT_TRUE(fs::is_regular_file(FsPath(platform::JoinPath(folder, "demo.dat"))));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "CurveFile.h"
 #include "Model.h"
 #include "Text.h"
+#include "platform/Platform.h"
 
 namespace zelk::fit {
 namespace {
@@ -186,13 +187,12 @@ constexpr const char* kEnergyFile =
 void MakeDemo(const std::string& folder, const std::string& fitProgram) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (!fs::is_directory(folder, ec)) {
+    fs::create_directories(platform::FsPath(folder), ec);
+    if (!fs::is_directory(platform::FsPath(folder), ec)) {
         throw FitError("cannot create the folder \"" + folder + "\"");
     }
-    const fs::path dir(folder);
     auto write = [&](const char* name, std::string_view text) {
-        WriteWholeFile((dir / name).string(), text);
+        WriteWholeFile(platform::JoinPath(folder, name), text);
     };
     write("START_A.INP", TaskFile(fitProgram));
     write("demo.opt", kOptionsFile);

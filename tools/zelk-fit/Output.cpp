@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "Text.h"
+#include "platform/Platform.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -23,6 +24,7 @@ namespace zelk::fit {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::FsPath;
 
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
@@ -35,8 +37,8 @@ int CreateExclusive(std::string& path) {
     for (int n = 0; n < 1000; ++n) {
         path = base + std::to_string(n) + ".tmp";
         int fd = -1;
-        if (_sopen_s(&fd, path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _SH_DENYRW,
-                     _S_IREAD | _S_IWRITE) == 0) {
+        if (_wsopen_s(&fd, FsPath(path).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+                      _SH_DENYRW, _S_IREAD | _S_IWRITE) == 0) {
             return fd;
         }
         if (errno != EEXIST) {
@@ -94,7 +96,9 @@ int CloseFile(int fd) {
 
 }  // namespace
 
-bool SameFile(const std::string& a, const std::string& b) {
+bool SameFile(const std::string& nameA, const std::string& nameB) {
+    const fs::path a = FsPath(nameA);
+    const fs::path b = FsPath(nameB);
     std::error_code ec;
     if (fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec) {
         return true;
@@ -112,7 +116,7 @@ namespace {
 // not, since a link of that name is replaced and not followed.
 fs::path EntryOf(const std::string& path) {
     std::error_code ec;
-    const fs::path absolute = fs::absolute(path, ec);
+    const fs::path absolute = fs::absolute(FsPath(path), ec);
     return fs::weakly_canonical(absolute.parent_path(), ec) / absolute.filename();
 }
 
@@ -123,7 +127,7 @@ void RefuseUnsafeOutputs(const std::vector<NamedFile>& outputs,
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const NamedFile& out = outputs[i];
         std::error_code ec;
-        if (fs::is_directory(out.path, ec)) {
+        if (fs::is_directory(FsPath(out.path), ec)) {
             throw FitError("the " + out.role + " " + Quoted(out.path) +
                            " is a folder; nothing is written");
         }
@@ -148,14 +152,21 @@ void RefuseUnsafeOutputs(const std::vector<NamedFile>& outputs,
 
 StagedOutputs::~StagedOutputs() {
     for (const Entry& e : entries_) {
-        std::remove(e.temporary.c_str());
+        std::error_code ec;
+        fs::remove(FsPath(e.temporary), ec);
     }
 }
 
 void StagedOutputs::Stage(const std::string& path, std::string_view text) {
-    const fs::path target(path);
-    const fs::path folder = target.parent_path();
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    // Built in UTF-8 from the name itself: a path's narrow string is in the
+    // ANSI code page on Windows.
+#ifdef _WIN32
+    const std::size_t cut = path.find_last_of("/\\:");
+#else
+    const std::size_t cut = path.find_last_of('/');
+#endif
+    const std::size_t nameAt = cut == std::string::npos ? 0 : cut + 1;
+    std::string temporary = path.substr(0, nameAt) + "." + path.substr(nameAt) + ".XXXXXX";
     const int fd = CreateExclusive(temporary);
     if (fd < 0) {
         throw FitError("cannot create a file beside " + Quoted(path) + ": " + std::strerror(errno));
@@ -174,7 +185,7 @@ void StagedOutputs::Commit() {
     while (!entries_.empty()) {
         const Entry e = entries_.front();
         std::error_code ec;
-        fs::rename(e.temporary, e.target, ec);
+        fs::rename(FsPath(e.temporary), FsPath(e.target), ec);
         if (ec) {
             throw FitError("cannot write " + Quoted(e.target) + ": " + ec.message());
         }

@@ -1,6 +1,7 @@
 #include "Text.h"
 
 #include "Output.h"
+#include "platform/Platform.h"
 
 #include <charconv>
 #include <cmath>
@@ -115,11 +116,14 @@ std::string ReadWholeFile(const std::string& path, std::string_view role) {
     if (path.empty()) {
         throw FitError("the " + std::string(role) + " has no name in START_A.INP");
     }
+    // Names are UTF-8, as Zelk writes them; on Windows a narrow path would be
+    // taken in the ANSI code page.
+    const std::filesystem::path name = platform::FsPath(path);
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    if (std::filesystem::is_directory(name, ec)) {
         throw FitError(what + " is a folder, not a file");
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(name, std::ios::binary);
     if (!in) {
         throw FitError("cannot open the " + what);
     }

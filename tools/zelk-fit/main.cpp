@@ -2,6 +2,7 @@
 // the task folder with no argument; it fits the task's model to the measured
 // curves and writes the result file, EPS.res and newmod.res.
 
+#include <cwchar>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -16,6 +17,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// windows.h first
+#include <shellapi.h>
 #endif
 
 #include "Demo.h"
@@ -39,6 +42,15 @@ constexpr const char* kUsage =
     "fitted model). Exit status: 0 done, 1 done but a fit did not converge,\n"
     "2 bad input (nothing written).\n";
 
+#ifdef _WIN32
+std::string Utf8(const wchar_t* text, int length) {
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
+    return out;
+}
+#endif
+
 // The absolute path of this very program, for the demo's START_A.INP, in
 // UTF-8 as Zelk reads its task files.
 std::string SelfPath(const char* argv0) {
@@ -48,12 +60,7 @@ std::string SelfPath(const char* argv0) {
     std::wstring wide(32768, L'\0');
     const DWORD n = ::GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
     if (n > 0 && n < wide.size()) {
-        const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n),
-                                               nullptr, 0, nullptr, nullptr);
-        std::string text(static_cast<std::size_t>(size), '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(n), text.data(), size,
-                              nullptr, nullptr);
-        return text;
+        return Utf8(wide.data(), static_cast<int>(n));
     }
 #endif
     std::error_code ec;
@@ -62,6 +69,27 @@ std::string SelfPath(const char* argv0) {
         self = std::filesystem::absolute(argv0, ec);
     }
     return self.string();
+}
+
+// Argument index in UTF-8. On Windows the narrow argv is in the ANSI code
+// page: the argument is taken from the wide command line instead.
+std::string Utf8Argument(int argc, char** argv, int index) {
+#ifdef _WIN32
+    int count = 0;
+    if (wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+        std::string text;
+        const bool same = count == argc;
+        if (same) {
+            text = Utf8(wide[index], static_cast<int>(std::wcslen(wide[index])));
+        }
+        ::LocalFree(wide);
+        if (same) {
+            return text;
+        }
+    }
+#endif
+    (void)argc;
+    return argv[index];
 }
 
 }  // namespace
@@ -83,12 +111,13 @@ int main(int argc, char** argv) {
     if (first == "--make-demo" && argc == 3 && argv[2][0] != '\0') {
         try {
             const std::string program = SelfPath(argv[0]);
-            MakeDemo(argv[2], program);
+            const std::string folder = Utf8Argument(argc, argv, 2);
+            MakeDemo(folder, program);
             if (program.size() > 98) {
                 std::cerr << "zelk-fit: warning: the path of this program is longer than 98 "
                              "characters; Zelk reads at most 98 from line 11 of START_A.INP\n";
             }
-            std::cout << "Demo task written to " << argv[2] << '\n';
+            std::cout << "Demo task written to " << folder << '\n';
             return 0;
         } catch (const std::exception& e) {
             std::cerr << "zelk-fit: " << e.what() << '\n';
