@@ -522,6 +522,28 @@ TEST_F(Navigation, AWriteMadeWhileAReloadReadsIsFollowedToo) {
     EXPECT_EQ(state().experimental.y[0], 8.0f);
 }
 
+// A program that writes a file again with the same content changes nothing
+// on screen: no reload and no message, and a real change is still followed.
+TEST_F(Navigation, AFileWrittenAgainUnchangedIsNotReloaded) {
+    LiveReload& follow = view->liveReload();
+    QSignalSpy reloaded(&follow, &LiveReload::reloaded);
+    QSignalSpy failed(&follow, &LiveReload::failed);
+    QFile file(task.File("exp.dat"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray same = file.readAll();
+    file.close();
+    const long before = follow.digests();
+    task.Write("exp.dat", same);
+    follow.CheckNow();
+    EXPECT_GT(follow.digests(), before) << "the rewritten file was looked at";
+    EXPECT_TRUE(reloaded.isEmpty());
+    EXPECT_TRUE(failed.isEmpty());
+    task.Write("exp.dat", "3 2\n10 7 2\n50 3 4\n90 5 6\n");
+    follow.CheckNow();
+    ASSERT_EQ(reloaded.size(), 1);
+    EXPECT_EQ(state().experimental.y[0], 7.0f);
+}
+
 // A followed file is read to stamp it only when it may have changed: while
 // its identity, size and times stay those of a read made after they had
 // settled, the stamp taken then stands.
