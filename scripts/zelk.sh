@@ -16,6 +16,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libx11-dev libpng-dev
+    libxxhash-dev
     libeigen3-dev libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth xdotool imagemagick fonts-dejavu-core

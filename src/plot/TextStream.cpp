@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace zelk {
 namespace {
@@ -65,8 +66,13 @@ TextStream::TextStream(const TextStream&) : TextStream() {}
 TextStream& TextStream::operator=(const TextStream& other) {
     if (this != &other) {
         Close();
+        reads_.clear();
     }
     return *this;
+}
+
+std::vector<FileRead> TextStream::TakeReads() {
+    return std::exchange(reads_, {});
 }
 
 void TextStream::Begin() {
@@ -82,6 +88,9 @@ void TextStream::Begin() {
 
 TextStream::OpenResult TextStream::OpenFile(const std::string& path) {
     Close();
+    // Whatever comes of this open, an earlier read of the path is not the
+    // file as it is now.
+    std::erase_if(reads_, [&](const FileRead& read) { return read.path == path; });
     OpenResult result;
     switch (file_.Open(path)) {
         case platform::OpenError::None:
@@ -105,6 +114,8 @@ TextStream::OpenResult TextStream::OpenFile(const std::string& path) {
     buf_.Reserve(kWindow);
     Begin();
     fromFile_ = true;
+    path_ = path;
+    digest_.Reset();
     Peek(3);  // the first block, which for most files is all of it
     if (readFailed_) {
         const std::string why = file_.SystemText();
@@ -151,6 +162,18 @@ void TextStream::OpenText(std::string_view text) {
 }
 
 void TextStream::Close() {
+    if (open_ && fromFile_) {
+        FileRead read;
+        read.path = std::move(path_);
+        read.stamp = file_.Stamp();
+        read.settled = file_.Settled();
+        // Every byte: the end was met, or as many bytes came as the file
+        // had when it was opened.
+        const auto size = static_cast<std::uint64_t>(read.stamp.size);
+        read.whole = !readFailed_ && (eof_ || digest_.Bytes() == size);
+        read.digest = read.whole ? digest_.Value() : 0;
+        reads_.push_back(std::move(read));
+    }
     file_.Close();
     pos_ = end_ = raw_ = 0;
     eof_ = true;
@@ -177,6 +200,9 @@ bool TextStream::Fill() {
         return false;  // the window is full of unread text; no caller looks that far
     }
     const std::ptrdiff_t got = file_.Read(buf_.data() + raw_, buf_.size() - raw_);
+    if (got > 0) {
+        digest_.Add(buf_.data() + raw_, static_cast<std::size_t>(got));
+    }
     if (got <= 0) {
         readFailed_ = got < 0;
         eof_ = true;

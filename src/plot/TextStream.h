@@ -15,10 +15,23 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/InputFile.h"
+#include "plot/ContentDigest.h"
 
 namespace zelk {
+
+// One file as a reader had it: its stamp when it was opened and, when every
+// byte of it was read, the digest of those bytes (the file's content as it
+// was read, line ends and byte-order mark included).
+struct FileRead {
+    std::string path;  // as it was given to OpenFile
+    platform::FileStamp stamp;
+    bool settled = false;  // see platform::InputFile::Settled
+    bool whole = false;    // digest covers the whole file
+    std::uint64_t digest = 0;
+};
 
 class TextStream {
   public:
@@ -104,6 +117,11 @@ class TextStream {
     // Whether a read from the file failed before its end.
     bool ReadFailed() const { return readFailed_; }
 
+    // The files opened and closed since the last call, one entry per path
+    // (the last read of it). A path whose last open failed has none. A copy
+    // of a stream starts with none.
+    std::vector<FileRead> TakeReads();
+
   private:
     // Memory for the window, left as it comes: a page is touched only when a
     // read fills it, so a small file costs no more than its own size.
@@ -149,6 +167,9 @@ class TextStream {
     int line_ = 1;
     std::string digits_;  // scratch of the float conversion
     platform::InputFile file_;
+    std::string path_;      // the open file's name
+    ContentDigest digest_;  // of the bytes read from the open file
+    std::vector<FileRead> reads_;
 };
 
 }  // namespace zelk

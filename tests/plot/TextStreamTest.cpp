@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "support/TempDir.h"
 
@@ -289,6 +290,93 @@ TEST(TextStream, ByteOrderMarkIsSkippedAndUtf16Refused) {
     dir.Write("plain.txt", "");
     EXPECT_EQ(s.OpenFile("plain.txt").status, TextStream::Status::Opened);
     EXPECT_TRUE(s.AtEnd());
+}
+
+}  // namespace
+}  // namespace zelk
+
+namespace zelk {
+namespace {
+
+// What a stream says it read of a file: the digest of the file's own bytes,
+// whatever the line ends, a byte-order mark or the window's size; nothing for
+// a file it did not read to the end; and nothing stale for a path it could
+// not open again.
+TEST(TextStream, ReadsOfWholeFilesCarryTheDigestOfTheirBytes) {
+    testing::TempWorkDir dir;
+    std::string big;  // more than one window's worth
+    while (big.size() < 2500000) {
+        big += "0.125 1e-3 -2.5D+02 7\r\n";
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"lf.txt", "3 2\n10 1 2\n50 3 4\n"},
+        {"crlf.txt", "3 2\r\n10 1 2\r\n50 3 4\r\n"},
+        {"bom.txt",
+         "\xEF\xBB\xBF"
+         "12 x\n"},
+        {"cr-at-end.txt", "1 2\r"},
+        {"empty.txt", ""},
+        {"big.txt", big},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.Write(c.name, c.bytes);
+        TextStream s;
+        ASSERT_EQ(s.OpenFile(c.name).status, TextStream::Status::Opened);
+        std::string line;
+        while (s.ReadLine(line)) {
+        }
+        s.Close();
+        const std::vector<FileRead> reads = s.TakeReads();
+        ASSERT_EQ(reads.size(), 1u);
+        EXPECT_EQ(reads[0].path, c.name);
+        EXPECT_EQ(reads[0].stamp.size, static_cast<std::int64_t>(c.bytes.size()));
+        EXPECT_TRUE(reads[0].whole);
+        EXPECT_EQ(reads[0].digest, ContentDigest::Of(c.bytes));
+        EXPECT_TRUE(s.TakeReads().empty()) << "taken once";
+    }
+
+    // A reader that stops after its first line: a small file came whole with
+    // the first window, a larger one did not.
+    TextStream s;
+    std::string line;
+    for (const char* name : {"crlf.txt", "big.txt"}) {
+        ASSERT_EQ(s.OpenFile(name).status, TextStream::Status::Opened);
+        ASSERT_TRUE(s.ReadLine(line));
+        s.Close();
+    }
+    std::vector<FileRead> reads = s.TakeReads();
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_TRUE(reads[0].whole);
+    EXPECT_EQ(reads[0].digest, ContentDigest::Of(cases[1].bytes));
+    EXPECT_FALSE(reads[1].whole);
+
+    // Read, then gone: the next open finds nothing, and the earlier read of
+    // that path is dropped with it.
+    ASSERT_EQ(s.OpenFile("lf.txt").status, TextStream::Status::Opened);
+    s.Close();
+    ASSERT_EQ(s.OpenFile("crlf.txt").status, TextStream::Status::Opened);
+    s.Close();
+    dir.Remove("lf.txt");
+    EXPECT_EQ(s.OpenFile("lf.txt").status, TextStream::Status::Missing);
+    reads = s.TakeReads();
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(reads[0].path, "crlf.txt");
+
+    // Text that came from no file, and a copy, have read nothing.
+    s.OpenText("1 2\n");
+    s.Close();
+    EXPECT_TRUE(s.TakeReads().empty());
+    ASSERT_EQ(s.OpenFile("crlf.txt").status, TextStream::Status::Opened);
+    s.Close();
+    TextStream copy(s);
+    EXPECT_TRUE(copy.TakeReads().empty());
+    copy = s;
+    EXPECT_TRUE(copy.TakeReads().empty());
+    EXPECT_EQ(s.TakeReads().size(), 1u);
 }
 
 }  // namespace
