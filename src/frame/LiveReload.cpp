@@ -1,16 +1,17 @@
 #include "frame/LiveReload.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSet>
 #include <QTimer>
+#include <algorithm>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "plot/ContentDigest.h"
 #include "plot/Host.h"
 #include "plot/PlotState.h"
 #include "plot/Readers.h"
@@ -106,15 +107,16 @@ void LiveReload::SetEnabled(bool on) {
     }
 }
 
-QHash<QString, LiveReload::Role> LiveReload::Files() const {
-    QHash<QString, Role> files;
+QHash<QString, LiveReload::Followed> LiveReload::Files() const {
+    QHash<QString, Followed> files;
     if (state_.workDir.empty()) {
         return files;
     }
     const QDir dir(QString::fromStdString(state_.workDir));
     const auto add = [&](const std::string& name, Role role) {
         if (!name.empty()) {
-            files.insert(QDir::cleanPath(dir.absoluteFilePath(QString::fromStdString(name))), role);
+            files.insert(QDir::cleanPath(dir.absoluteFilePath(QString::fromStdString(name))),
+                         Followed{role, name});
         }
     };
     add(state_.expFile, Role::Curves);
@@ -147,12 +149,12 @@ LiveReload::Stamp LiveReload::StampOf(const QString& path) {
     stamp.empty = file.Stamp().size == 0;
     ++digests_;
     buffer_.resize(64 * 1024);
-    QCryptographicHash hash(QCryptographicHash::Sha1);
+    ContentDigest digest;
     std::ptrdiff_t got = 0;
     while ((got = file.Read(buffer_.data(), buffer_.size())) > 0) {
-        hash.addData(QByteArrayView(buffer_.data(), got));
+        digest.Add(buffer_.data(), static_cast<std::size_t>(got));
     }
-    stamp.digest = hash.result();
+    stamp.digest = digest.Value();
     if (got == 0 && file.Settled()) {
         known_.insert(path, Known{file.Stamp(), stamp});
     } else {
@@ -161,16 +163,51 @@ LiveReload::Stamp LiveReload::StampOf(const QString& path) {
     return stamp;
 }
 
+bool LiveReload::TakeRead(const QString& path, const Followed& followed,
+                          const std::vector<FileRead>& reads) {
+    const auto read = std::find_if(reads.crbegin(), reads.crend(),
+                                   [&](const FileRead& r) { return r.path == followed.name; });
+    if (read == reads.crend() || !read->whole) {
+        return false;
+    }
+    const Stamp stamp{true, read->stamp.size == 0, read->digest};
+    stamps_.insert(path, stamp);
+    if (read->settled) {
+        known_.insert(path, Known{read->stamp, stamp});
+    }
+    return true;
+}
+
+void LiveReload::LookAgain(const QStringList& paths) {
+    for (const QString& path : paths) {
+        if (!(StampOf(path) == stamps_.value(path))) {
+            OnPathChanged();
+            return;
+        }
+    }
+}
+
 void LiveReload::Rearm() {
+    const std::vector<FileRead> reads = state_.curFile.TakeReads();
     stamps_.clear();
-    const QHash<QString, Role> files = Files();
+    const QHash<QString, Followed> files = Files();
     for (auto it = known_.begin(); it != known_.end();) {
         it = files.contains(it.key()) ? std::next(it) : known_.erase(it);
     }
+    // A file the load read is stamped with what it read: the state holds
+    // that, whatever another program wrote since. The files are not read
+    // again for it; only a file that was not settled then is looked at again
+    // once the watches are set.
+    QStringList readByLoad;
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        stamps_.insert(it.key(), StampOf(it.key()));
+        if (TakeRead(it.key(), it.value(), reads)) {
+            readByLoad.append(it.key());
+        } else {
+            stamps_.insert(it.key(), StampOf(it.key()));
+        }
     }
     Watch();
+    LookAgain(readByLoad);
 }
 
 void LiveReload::TakeAsRead(Reads reads) {
@@ -178,11 +215,18 @@ void LiveReload::TakeAsRead(Reads reads) {
         Rearm();
         return;
     }
-    const QHash<QString, Role> files = Files();
+    const std::vector<FileRead> taken = state_.curFile.TakeReads();
+    const QHash<QString, Followed> files = Files();
     bool unread = false;
+    QStringList readByCommand;
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
-        const bool read = (reads == Reads::Axis && it.value() == Role::Axis) ||
-                          (reads == Reads::Curves && it.value() == Role::Curves);
+        const Role role = it.value().role;
+        const bool read = (reads == Reads::Axis && role == Role::Axis) ||
+                          (reads == Reads::Curves && role == Role::Curves);
+        if (read && TakeRead(it.key(), it.value(), taken)) {
+            readByCommand.append(it.key());
+            continue;
+        }
         const Stamp stamp = StampOf(it.key());
         if (read || !stamps_.contains(it.key())) {
             stamps_.insert(it.key(), stamp);
@@ -195,6 +239,8 @@ void LiveReload::TakeAsRead(Reads reads) {
         // Changed while the command ran, and not read by it.
         pendingSince_.start();
         settle_->start();
+    } else {
+        LookAgain(readByCommand);
     }
 }
 
@@ -247,7 +293,7 @@ void LiveReload::CheckNow() {
     if (!enabled_ || busy_()) {
         return;
     }
-    const QHash<QString, Role> files = Files();
+    const QHash<QString, Followed> files = Files();
     QHash<QString, Stamp> now;
     QSet<Role> changed;
     QStringList changedNames;
@@ -255,7 +301,7 @@ void LiveReload::CheckNow() {
         const Stamp stamp = StampOf(it.key());
         now.insert(it.key(), stamp);
         if (!stamps_.contains(it.key()) || !(stamps_.value(it.key()) == stamp)) {
-            changed.insert(it.value());
+            changed.insert(it.value().role);
             changedNames.append(QFileInfo(it.key()).fileName());
         }
     }
@@ -336,27 +382,33 @@ void LiveReload::CheckNow() {
         return;
     }
     const bool axisChanged = !SameAxis(state_, *copy);
+    const std::vector<FileRead> reads = copy->curFile.TakeReads();
     state_ = *copy;
     if (afterRead_) {
         afterRead_();
     }
-    // What was read counts as the content stamped before the read, so that a
-    // write made while the files were read is followed in its turn. A new
-    // task file may name other files: those are stamped now.
+    // A file read whole counts as what was read, any other as it was stamped
+    // before the read, so that a write made while the files were read is
+    // followed in its turn. A new task file may name other files: those are
+    // stamped now.
     stamps_.clear();
-    for (const QString& path : Files().keys()) {
-        stamps_.insert(path, now.contains(path) ? now.value(path) : StampOf(path));
+    QStringList lookAgain;
+    const QHash<QString, Followed> followed = Files();
+    for (auto it = followed.cbegin(); it != followed.cend(); ++it) {
+        if (TakeRead(it.key(), it.value(), reads)) {
+            lookAgain.append(it.key());
+        } else if (now.contains(it.key())) {
+            stamps_.insert(it.key(), now.value(it.key()));
+            lookAgain.append(it.key());
+        } else {
+            stamps_.insert(it.key(), StampOf(it.key()));
+        }
     }
     // Watches set anew drop what they had not yet reported: one look tells
     // whether a file changed meanwhile. Unchanged settled files are not read
     // for it.
     Watch();
-    for (auto it = stamps_.cbegin(); it != stamps_.cend(); ++it) {
-        if (!(StampOf(it.key()) == it.value())) {
-            OnPathChanged();
-            break;
-        }
-    }
+    LookAgain(lookAgain);
     emit reloaded(changedNames, axisChanged);
 }
 

@@ -5,16 +5,18 @@
 // state; the copy is adopted only when every read was clean, so a file caught
 // half-written never costs the picture on screen, and never ends Zelk.
 
-#include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/InputFile.h"
+#include "plot/TextStream.h"
 
 class QFileSystemWatcher;
 class QTimer;
@@ -41,12 +43,15 @@ class LiveReload : public QObject {
     void SetEnabled(bool on);
     bool enabled() const { return enabled_; }
 
-    // Takes the files as they are now as read: called after every task load,
-    // which reads them all itself. Also picks up new file names.
+    // Takes the files as read: called after every task load, which reads
+    // them all itself. A file the load read whole counts as the content it
+    // read, so that a write made after that read is still followed; any other
+    // counts as it is now. Also picks up new file names.
     void Rearm();
 
     // What a command read of the followed files. After it, only those count
-    // as read; a change to another one made meanwhile is still followed.
+    // as read (as Rearm has it); a change to another one made meanwhile is
+    // still followed.
     enum class Reads { Nothing, Axis, Curves, Everything };
     void TakeAsRead(Reads reads);
 
@@ -56,8 +61,8 @@ class LiveReload : public QObject {
     // The paths being followed, for tests and the status bar.
     QStringList followedFiles() const;
 
-    // How many times a followed file was read to stamp it; for tests and
-    // benchmarks.
+    // How many times a followed file was read to stamp it (not counting the
+    // readers' own reads); for tests and benchmarks.
     long digests() const { return digests_; }
 
     // For tests: runs after a reload has read the files and before they are
@@ -75,15 +80,25 @@ class LiveReload : public QObject {
     struct Stamp {
         bool exists = false;
         bool empty = false;
-        QByteArray digest;
+        std::uint64_t digest = 0;
         bool operator==(const Stamp&) const = default;
     };
     enum class Role { Task, Axis, Curves };
+    struct Followed {
+        Role role;
+        std::string name;  // as the readers open it
+    };
 
     void OnPathChanged();
     void Watch();
-    QHash<QString, Role> Files() const;
+    QHash<QString, Followed> Files() const;
     Stamp StampOf(const QString& path);
+    // Stamps path with what a reader read of it, when it read it whole.
+    bool TakeRead(const QString& path, const Followed& followed,
+                  const std::vector<FileRead>& reads);
+    // After the watches were set anew: whether one of paths differs from its
+    // stamp, and if so a check as for a change event.
+    void LookAgain(const QStringList& paths);
 
     PlotState& state_;
     std::function<bool()> busy_;
