@@ -179,6 +179,9 @@ bool LiveReload::TakeRead(const QString& path, const Followed& followed,
 }
 
 void LiveReload::LookAgain(const QStringList& paths) {
+    if (!enabled_) {
+        return;  // turned on again, it looks at every file anyway
+    }
     for (const QString& path : paths) {
         if (!(StampOf(path) == stamps_.value(path))) {
             OnPathChanged();
