@@ -500,10 +500,17 @@ TEST_F(Navigation, FollowFileChangesOffStopsFollowing) {
     view->liveReload().CheckNow();
     EXPECT_TRUE(spy.isEmpty());
     EXPECT_EQ(state().experimental.y[0], 1.0f);
+    // Nor does it look at the files again after a task load: the load's own
+    // reads stand.
+    const long before = view->liveReload().digests();
+    view->LoadTaskWithoutEditor();
+    EXPECT_EQ(view->liveReload().digests(), before);
+    EXPECT_EQ(state().experimental.y[0], 7.0f);
+    task.Write("exp.dat", "3 2\n10 1 2\n50 3 4\n90 5 6\n");
     // Back on, what changed meanwhile is read at once.
     frame->followFilesAction()->trigger();
     EXPECT_EQ(spy.size(), 1);
-    EXPECT_EQ(state().experimental.y[0], 7.0f);
+    EXPECT_EQ(state().experimental.y[0], 1.0f);
 }
 
 // Another program that goes on writing while a reload reads the files: its
