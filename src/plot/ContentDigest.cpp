@@ -14,22 +14,6 @@ struct ContentDigest::State {
 ContentDigest::ContentDigest() = default;
 ContentDigest::~ContentDigest() = default;
 
-ContentDigest::ContentDigest(const ContentDigest& other) : bytes_(other.bytes_) {
-    if (other.state_) {
-        state_ = std::make_unique<State>();
-        XXH3_copyState(&state_->xxh, &other.state_->xxh);
-    }
-}
-
-ContentDigest& ContentDigest::operator=(const ContentDigest& other) {
-    if (this != &other) {
-        ContentDigest copy(other);
-        state_ = std::move(copy.state_);
-        bytes_ = copy.bytes_;
-    }
-    return *this;
-}
-
 void ContentDigest::Reset() {
     if (!state_) {
         state_ = std::make_unique<State>();

@@ -16,8 +16,8 @@ class ContentDigest {
   public:
     ContentDigest();
     ~ContentDigest();
-    ContentDigest(const ContentDigest& other);
-    ContentDigest& operator=(const ContentDigest& other);
+    ContentDigest(const ContentDigest&) = delete;
+    ContentDigest& operator=(const ContentDigest&) = delete;
 
     void Reset();
     void Add(const void* data, std::size_t size);
