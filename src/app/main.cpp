@@ -18,6 +18,7 @@
 #include "app/TerminationSignals.h"
 #include "frame/AppInfo.h"
 #include "frame/CZelkView.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -87,6 +88,10 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Before anything else allocates: the window's start then writes its
+    // small pieces of memory into one large page instead of some 300 pages
+    // supplied one at a time.
+    zelk::platform::PrepareHeapForStartUp();
     // Fonts are made ready on a second thread while the display connection
     // and the window are set up.
     zelk::FontWarmUp fonts;

@@ -502,4 +502,13 @@ void PrepareToWrite(void* data, std::size_t size) {
     (void)data, (void)size;
 }
 
+std::size_t TransparentLargePageSize() {
+    // Large pages on Windows need a privilege that programs do not hold.
+    return 0;
+}
+
+bool PrepareHeapForStartUp() {
+    return false;
+}
+
 }  // namespace zelk::platform

@@ -12,8 +12,12 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -385,6 +389,67 @@ TEST(PrepareToWrite, SharedMemoryOfAFileKeepsTheFilesBytes) {
     EXPECT_EQ(std::string(static_cast<const char*>(mapped), bytes.size()), bytes);
     ::munmap(mapped, bytes.size());
     EXPECT_EQ(ReadText(path), bytes);
+}
+
+// The advice flags ("VmFlags") of the mapping that holds address.
+[[maybe_unused]] std::string AdviceFlagsAt(const void* address) {
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    std::istringstream maps(ReadText("/proc/self/smaps"));
+    bool inside = false;
+    for (std::string line; std::getline(maps, line);) {
+        unsigned long long first = 0;
+        unsigned long long end = 0;
+        if (std::sscanf(line.c_str(), "%llx-%llx ", &first, &end) == 2 &&
+            line.find(':') > line.find(' ')) {
+            inside = first <= at && at < end;
+        } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+            return line.substr(8);
+        }
+    }
+    return {};
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ZELK_OWN_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZELK_OWN_ALLOCATOR 1
+#endif
+#endif
+
+TEST(PrepareHeapForStartUp, TheNextAllocationsComeFromOneAdvisedLargePage) {
+#if defined(ZELK_OWN_ALLOCATOR) || !defined(__GLIBC__) || !defined(__linux__)
+    GTEST_SKIP() << "only glibc's own allocator on Linux is prepared";
+#else
+    const std::size_t large = TransparentLargePageSize();
+    if (large == 0) {
+        GTEST_SKIP() << "this system has no transparent large pages";
+    }
+    for (int round = 0; round < 2; ++round) {  // a second call is as good as the first
+        ASSERT_TRUE(PrepareHeapForStartUp()) << "round " << round;
+        // The next block from the heap's top begins exactly at the large page,
+        // which the system was asked to supply whole.
+        auto* block = static_cast<unsigned char*>(std::malloc(large / 2));
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % large, 0U) << "round " << round;
+        EXPECT_NE(AdviceFlagsAt(block).find(" hg"), std::string::npos)
+            << "round " << round << ": " << AdviceFlagsAt(block);
+        // The heap stays sound: every byte usable, and blocks around it
+        // freed and allocated again (glibc ends the process on a broken heap).
+        std::memset(block, 0xa5, large / 2);
+        std::vector<void*> small;
+        for (std::size_t i = 0; i < 2000; ++i) {
+            small.push_back(std::malloc(16 + i % 700));
+            std::memset(small.back(), static_cast<int>(i), 16 + i % 700);
+        }
+        EXPECT_EQ(block[0], 0xa5);
+        EXPECT_EQ(block[large / 2 - 1], 0xa5);
+        for (void* p : small) {
+            std::free(p);
+        }
+        std::free(block);
+    }
+#endif
 }
 
 }  // namespace
