@@ -148,7 +148,13 @@ LiveReload::Stamp LiveReload::StampOf(const QString& path) {
     stamp.exists = true;
     stamp.empty = file.Stamp().size == 0;
     ++digests_;
-    buffer_.resize(64 * 1024);
+    // As large as the file, up to 64 KiB: growing the buffer writes zeros
+    // over every byte of it, and most followed files are small.
+    const auto wanted =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(file.Stamp().size + 1, 4096, 64 * 1024));
+    if (buffer_.size() < wanted) {
+        buffer_.resize(wanted);
+    }
     ContentDigest digest;
     std::ptrdiff_t got = 0;
     while ((got = file.Read(buffer_.data(), buffer_.size())) > 0) {

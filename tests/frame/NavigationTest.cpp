@@ -553,6 +553,38 @@ TEST_F(Navigation, AFileWrittenAgainUnchangedIsNotReloaded) {
     EXPECT_EQ(state().experimental.y[0], 7.0f);
 }
 
+// Whatever a followed file's size, all of it counts: a change in its last
+// line is followed, and the same bytes written again are not.
+TEST_F(Navigation, AChangeAtTheEndOfAFileOfAnySizeIsFollowed) {
+    LiveReload& follow = view->liveReload();
+    QSignalSpy reloaded(&follow, &LiveReload::reloaded);
+    const auto curves = [](int points, const char* last) {
+        QByteArray text = QByteArray::number(points) + " 2\n";
+        for (int i = 0; i < points; ++i) {
+            text += QStringLiteral("%1.000000000000 5.000000000000 %2\n")
+                        .arg(i + 1, 6)
+                        .arg(i + 1 == points ? QString::fromLatin1(last) : QStringLiteral("2.5"))
+                        .toLatin1();
+        }
+        return text;
+    };
+    for (const int points : {3, 90, 1200, 3000}) {  // about 100 bytes to 130 KB
+        SCOPED_TRACE(points);
+        task.Write("exp.dat", curves(points, "2.5"));
+        follow.Rearm();
+        reloaded.clear();
+        task.Write("exp.dat", curves(points, "2.5"));
+        follow.CheckNow();
+        EXPECT_TRUE(reloaded.isEmpty()) << "the same bytes were taken for a change";
+        task.Write("exp.dat", curves(points, "7.5"));
+        follow.CheckNow();
+        ASSERT_EQ(reloaded.size(), 1) << "a change in the last line was missed";
+        ASSERT_EQ(state().experimental.pointCount, points);
+        const auto& y = state().experimental.y;
+        EXPECT_NE(std::find(y.begin(), y.end(), 7.5f), y.end());
+    }
+}
+
 // Another program that writes a followed file just after a command read it
 // and before the command ends: the plot shows the read, so the write is
 // still to follow.
