@@ -305,6 +305,9 @@ int Render(zelk::PlotState& state, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Reading the curves and drawing write a few megabytes of fresh heap:
+    // large pages spare most of the stops for the kernel's supply.
+    zelk::platform::PrepareHeapForStartUp();
     // A headless tool: never look for a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
