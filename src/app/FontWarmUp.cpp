@@ -5,6 +5,8 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 
+#include "platform/Platform.h"
+
 namespace zelk {
 
 FontWarmUp::FontWarmUp()
@@ -33,6 +35,9 @@ void FontWarmUp::Finish() {
 }
 
 void FontWarmUp::Run(std::future<bool> withQt) {
+    // Fontconfig and Qt's font database write about half a megabyte of fresh
+    // memory here, while the main thread waits for the processor it shares.
+    platform::PrepareThreadHeapForStartUp();
     WarmSystemFonts();
     if (!withQt.get() || QCoreApplication::instance() == nullptr) {
         return;

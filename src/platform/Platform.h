@@ -117,4 +117,10 @@ std::size_t TransparentLargePageSize();
 // once, first thing in main, before any other thread starts.
 bool PrepareHeapForStartUp();
 
+// The same for the heap of the calling thread, where the system can turn
+// written pages into a large page on request (Linux 6.1 and later). Call it
+// first thing on a thread that allocates much while the program starts, after
+// PrepareHeapForStartUp on the main thread. Returns whether it was done.
+bool PrepareThreadHeapForStartUp();
+
 }  // namespace zelk::platform

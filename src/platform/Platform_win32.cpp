@@ -511,4 +511,8 @@ bool PrepareHeapForStartUp() {
     return false;
 }
 
+bool PrepareThreadHeapForStartUp() {
+    return false;
+}
+
 }  // namespace zelk::platform

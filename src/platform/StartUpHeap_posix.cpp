@@ -12,6 +12,11 @@
 #include <malloc.h>
 #endif
 
+// Linux 6.1 and later; older C libraries do not name it yet.
+#if defined(__linux__) && !defined(MADV_COLLAPSE)
+#define MADV_COLLAPSE 25
+#endif
+
 #include "platform/Platform.h"
 
 namespace zelk::platform {
@@ -127,6 +132,40 @@ bool PrepareHeapForStartUp() {
     }
     startUpFiller = filler;
     return true;
+#else
+    return false;
+#endif
+}
+
+bool PrepareThreadHeapForStartUp() {
+#if defined(__linux__) && defined(__GLIBC__)
+    const std::size_t large = TransparentLargePageSize();
+    if (large == 0 || large > (std::size_t{32} << 20)) {
+        return false;
+    }
+    // glibc gives a thread its own heap at its first allocation, starting on
+    // a boundary far coarser than a large page, with its bookkeeping and the
+    // first blocks at the start. Growing that heap past the end of its first
+    // large page and freeing the growth again leaves it that long: freed
+    // space is kept up to the trim threshold that PrepareHeapForStartUp
+    // raised. Without that, the block comes from a mapping of its own and the
+    // heap stays too short for the request below, which then fails.
+    void* first = std::malloc(1);
+    if (first == nullptr) {
+        return false;
+    }
+    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(first) & ~(large - 1);
+    std::free(first);
+    void* growth = std::malloc(large);
+    if (growth == nullptr) {
+        return false;
+    }
+    const bool inHeap = reinterpret_cast<std::uintptr_t>(growth) > start &&
+                        reinterpret_cast<std::uintptr_t>(growth) < start + large;
+    std::free(growth);
+    // The pages already written are copied into one large page and the rest
+    // of it comes with them: no stop for the kernel at each later first write.
+    return inHeap && ::madvise(reinterpret_cast<void*>(start), large, MADV_COLLAPSE) == 0;
 #else
     return false;
 #endif

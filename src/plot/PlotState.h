@@ -44,7 +44,9 @@ inline int UsableCurves(const CurveSet& set) {
 // curves, no ticks, only the background. The curve arrays take their zeros
 // from the allocation alone, so std::make_unique_for_overwrite<PlotState>()
 // writes none of their 140 pages: fresh memory from the system is zero
-// already, and a page is only brought in when a reader fills it.
+// already, and a page is only brought in when a reader fills it. (Where the
+// allocation comes from heap already in memory, as on the large page of
+// platform::PrepareHeapForStartUp, calloc clears it, which there is cheap.)
 // std::make_unique<PlotState>() zeroes them again, at that cost.
 struct PlotState {
     static void* operator new(std::size_t size) {

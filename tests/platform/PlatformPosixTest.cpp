@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -391,8 +393,9 @@ TEST(PrepareToWrite, SharedMemoryOfAFileKeepsTheFilesBytes) {
     EXPECT_EQ(ReadText(path), bytes);
 }
 
-// The advice flags ("VmFlags") of the mapping that holds address.
-[[maybe_unused]] std::string AdviceFlagsAt(const void* address) {
+// The rest of the line that starts with field ("VmFlags:", "AnonHugePages:")
+// in the description of the mapping that holds address.
+[[maybe_unused]] std::string MappingFieldAt(const void* address, const std::string& field) {
     const auto at = reinterpret_cast<std::uintptr_t>(address);
     std::istringstream maps(ReadText("/proc/self/smaps"));
     bool inside = false;
@@ -402,8 +405,8 @@ TEST(PrepareToWrite, SharedMemoryOfAFileKeepsTheFilesBytes) {
         if (std::sscanf(line.c_str(), "%llx-%llx ", &first, &end) == 2 &&
             line.find(':') > line.find(' ')) {
             inside = first <= at && at < end;
-        } else if (inside && line.rfind("VmFlags:", 0) == 0) {
-            return line.substr(8);
+        } else if (inside && line.rfind(field, 0) == 0) {
+            return line.substr(field.size());
         }
     }
     return {};
@@ -432,8 +435,8 @@ TEST(PrepareHeapForStartUp, TheNextAllocationsComeFromOneAdvisedLargePage) {
         auto* block = static_cast<unsigned char*>(std::malloc(large / 2));
         ASSERT_NE(block, nullptr);
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % large, 0U) << "round " << round;
-        EXPECT_NE(AdviceFlagsAt(block).find(" hg"), std::string::npos)
-            << "round " << round << ": " << AdviceFlagsAt(block);
+        EXPECT_NE(MappingFieldAt(block, "VmFlags:").find(" hg"), std::string::npos)
+            << "round " << round << ": " << MappingFieldAt(block, "VmFlags:");
         // The heap stays sound: every byte usable, and blocks around it
         // freed and allocated again (glibc ends the process on a broken heap).
         std::memset(block, 0xa5, large / 2);
@@ -449,6 +452,66 @@ TEST(PrepareHeapForStartUp, TheNextAllocationsComeFromOneAdvisedLargePage) {
         }
         std::free(block);
     }
+#endif
+}
+
+// Whether the kernel turns written pages into a large page on request.
+[[maybe_unused]] bool CanCollapseToLargePages(std::size_t large) {
+#ifdef __linux__
+    void* mapped =
+        ::mmap(nullptr, 2 * large, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        return false;
+    }
+    const auto at = (reinterpret_cast<std::uintptr_t>(mapped) + large - 1) & ~(large - 1);
+    *reinterpret_cast<volatile char*>(at) = 1;
+    const bool collapsed =
+        ::madvise(reinterpret_cast<void*>(at), large, 25 /* MADV_COLLAPSE */) == 0;
+    ::munmap(mapped, 2 * large);
+    return collapsed;
+#else
+    (void)large;
+    return false;
+#endif
+}
+
+TEST(PrepareHeapForStartUp, AThreadsHeapComesOnALargePage) {
+#if defined(ZELK_OWN_ALLOCATOR) || !defined(__GLIBC__) || !defined(__linux__)
+    GTEST_SKIP() << "only glibc's own allocator on Linux is prepared";
+#else
+    const std::size_t large = TransparentLargePageSize();
+    if (large == 0 || !CanCollapseToLargePages(large)) {
+        GTEST_SKIP() << "this system cannot make large pages of written ones";
+    }
+    ASSERT_TRUE(PrepareHeapForStartUp());
+    bool done = false;
+    long faults = 0;
+    std::string mapping;
+    std::thread([&] {
+        done = PrepareThreadHeapForStartUp();
+        const auto faultsSoFar = [] {
+            rusage usage{};
+            ::getrusage(RUSAGE_THREAD, &usage);
+            return usage.ru_minflt;
+        };
+        const long before = faultsSoFar();
+        std::vector<void*> blocks;
+        blocks.reserve(256);
+        for (int i = 0; i < 256; ++i) {  // a megabyte in small blocks, all written
+            blocks.push_back(std::malloc(4000));
+            std::memset(blocks.back(), i, 4000);
+        }
+        faults = faultsSoFar() - before;
+        mapping = MappingFieldAt(blocks.front(), "AnonHugePages:");
+        for (int i = 0; i < 256; ++i) {
+            EXPECT_EQ(static_cast<unsigned char*>(blocks[i])[3999], i);
+            std::free(blocks[i]);
+        }
+    }).join();
+    EXPECT_TRUE(done);
+    EXPECT_LT(faults, 16) << "the thread stopped at each page of its heap";
+    EXPECT_GE(std::atol(mapping.c_str()), static_cast<long>(large / 1024))
+        << "AnonHugePages of the thread's heap:" << mapping;
 #endif
 }
 
