@@ -112,9 +112,10 @@ std::size_t TransparentLargePageSize();
 // A window's start allocates about a megabyte in small pieces, and each page
 // of fresh heap stops the program on first write while the system supplies
 // it: about 11 us a page in a virtual machine, where one large page costs
-// what some fifty small ones do. Costs address space below the page, never
-// memory. Returns whether it was done; where not, nothing changed. Call it
-// once, first thing in main, before any other thread starts.
+// what some fifty small ones do. The page is resident whole once written, and
+// up to its size of address space below it stays reserved, unwritten. Returns
+// whether it was done; where not, nothing changed. Call it once, first thing
+// in main, before any other thread starts.
 bool PrepareHeapForStartUp();
 
 // The same for the heap of the calling thread, where the system can turn
